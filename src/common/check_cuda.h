@@ -1,0 +1,17 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include "common/platform.h"
+
+// Turns a failed status into a thrown std::string: the caller's text followed
+// directly by the runtime's error string.
+void check_cuda(cudaError_t status, const std::string& text);
+
+// check_cuda on the last error of the runtime (which also clears it).
+void check_last_error(const std::string& text);
+
+// count itself when it is a multiple of multiple, else the next larger multiple.
+inline std::size_t round_up(std::size_t count, std::size_t multiple) {
+  const std::size_t rest = count % multiple;
+  return rest == 0 ? count : count + (multiple - rest);
+}

@@ -1,0 +1,46 @@
+#include "cudaPGSolver/solve.h"
+
+#include <iostream>
+#include <string>
+
+#include "common/check_cuda.h"
+#include "cudaPGSolver/algorithms.h"
+#include "cudaPGSolver/device_memory_ptr.h"
+#include "cudaPGSolver/winner_lists.h"
+
+void solve_game(ParityGame& game, unsigned int alg_id, TimeList* list) {
+  check_cuda(cudaSetDevice(0), "no cuda device found");
+  cudaDeviceProp properties;
+  check_cuda(cudaGetDeviceProperties(&properties, 0), "cudaGetDeviceProperties failed");
+
+  DeviceMemoryPtr memory;
+  memory.allocate_and_initilaize(game, true);
+  if (list) list->add("initializing device memory took: ");
+  std::cerr << "Nodes: " << game.n_nodes << std::endl;
+
+  const CsrAlgorithm* algorithm = find_csr_algorithm(alg_id);
+  if (algorithm == nullptr) {
+    memory.release();
+    throw std::string("Unkown alg_id");
+  }
+  std::cout << algorithm->banner << std::endl;
+  algorithm->solve(memory, game, properties, list);
+  if (list) list->add("recursive iteration took : ");
+
+  // Printing colours that never came back would report a failure as a result.
+  check_cuda(cudaMemcpy(game.color, memory.color, static_cast<std::size_t>(game.n_nodes) * 2, cudaMemcpyDeviceToHost),
+             "error while copying color from device");
+  memory.release();
+  if (list) list->add("releasing device memory took: ");
+}
+
+void solve_file(const std::string& file_name, TimeList* list, bool print, unsigned int alg_id) {
+  ParityGame game;
+  if (list) list->add();
+  game.load(file_name);
+  if (list) list->add("setting up gpu_arena took: ");
+  solve_game(game, alg_id, list);
+  if (list) list->print(std::cout);
+  if (print) print_winner_lists(std::cout, game.color, game.n_nodes);
+  game.release();
+}
