@@ -187,8 +187,8 @@ void GameGraphParser::read_node(GraphNode* node) {
 }
 
 void GameGraphParser::echo(std::ostream& out) const {
-  // A file that starts with white space but no header records nothing before
-  // its first description; then nothing of it has been read yet.
+  // Every description starts where white space was skipped and recorded, so
+  // the recorded position is never behind it; the test only guards the write.
   if (recorded_ > desc_start_) out.write(desc_start_, recorded_ - desc_start_);
   out << std::endl;
 }
