@@ -7,7 +7,7 @@ seconds=${FUZZ_SECONDS:-60}
 build=${BUILD_DIR:-build-fuzz}
 CXX=clang++ CC=clang cmake -S . -B "$build" -DPG_BUILD_FUZZERS=ON -DPG_BUILD_TESTS=OFF \
   -DPG_BUILD_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cmake --build "$build" -j"$(nproc)" --target fuzzers
 for target in "$build"/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
