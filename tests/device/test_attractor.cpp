@@ -15,6 +15,7 @@
 #include "random_game.h"
 #include "recursive/attractor.h"
 #include "recursive/device_worklist.h"
+#include "recursive_test_helpers.h"
 #include "test_game.h"
 
 namespace {
@@ -32,25 +33,6 @@ class Attractor : public ::testing::Test {
     hostrt::reset();
   }
   int threads_ = 1;
-};
-
-template <class T>
-std::vector<T> from_device(const T* p, std::size_t n) {
-  std::vector<T> v(n);
-  if (n != 0) copy_array<Space::host, Space::device>(v.data(), p, n);
-  return v;
-}
-
-// Device copy of a host vector, freed on destruction.
-template <class T>
-struct DeviceCopy {
-  T* ptr = nullptr;
-  explicit DeviceCopy(std::size_t n) { alloc_array<Space::device>(ptr, n); }
-  explicit DeviceCopy(const std::vector<T>& v) {
-    alloc_array<Space::device>(ptr, v.size());
-    if (!v.empty()) copy_array<Space::device, Space::host>(ptr, v.data(), v.size());
-  }
-  ~DeviceCopy() { free_array<Space::device>(ptr); }
 };
 
 struct Outcome {
@@ -97,12 +79,6 @@ std::vector<uint32_t> host_attractor(const TestGame& game, std::vector<uint32_t>
     }
   }
   return s;
-}
-
-TestGame from_rows(const std::vector<std::vector<uint32_t>>& rows) {
-  TestGame g;
-  for (const auto& r : rows) g.add_node(r[0], static_cast<uint8_t>(r[1]), std::vector<uint32_t>(r.begin() + 2, r.end()));
-  return g;
 }
 
 TEST_F(Attractor, OpponentNodeWhoseSuccessorsAllLieOutsideJoinsInTheFirstPass) {

@@ -16,7 +16,7 @@
 #include "common/device_array.h"
 #include "common/launch.h"
 #include "kernels/auxiliary_kernel.h"
-#include "solve_helpers.h"
+#include "recursive_test_helpers.h"
 #include "test_game.h"
 
 namespace {
@@ -31,35 +31,11 @@ class Arena : public ::testing::Test {
 };
 
 template <class T>
-std::vector<T> from_device(const T* p, std::size_t n) {
-  std::vector<T> v(n);
-  if (n != 0) copy_array<Space::host, Space::device>(v.data(), p, n);
-  return v;
-}
-
-template <class T>
 std::vector<T> host_vector(const T* p, std::size_t n) {
   return std::vector<T>(p, p + n);
 }
 
-// Device copy of a host vector, freed on destruction.
-struct DevicePerm {
-  uint32_t* ptr = nullptr;
-  explicit DevicePerm(const std::vector<uint32_t>& v) {
-    alloc_array<Space::device>(ptr, v.size());
-    copy_array<Space::device, Space::host>(ptr, v.data(), v.size());
-  }
-  ~DevicePerm() { free_array<Space::device>(ptr); }
-};
-
-std::string thrown_text(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::string& s) {
-    return s;
-  }
-  return "<nothing thrown>";
-}
+using DevicePerm = DeviceCopy<uint32_t>;
 
 // 0 (id 10): colour 3, Even -> 1, 2      1 (id 5): colour 8, Odd -> 1
 // 2 (id 7):  colour 5, Odd  -> 0, 0, 1
@@ -168,25 +144,6 @@ TEST_F(Arena, FailedUploadLeavesNothingBehindOnceTheArenaGoes) {
     }
     EXPECT_EQ(hostrt::live_allocations(), 0u) << k;
   }
-}
-
-TEST_F(Arena, ClearEmptiesEverything) {
-  cudaGpuArena a;
-  load_text(a, three_nodes);
-  a.upload(false);
-  a.min_parity = true;
-  a.swap_players();
-  a.clear();
-  EXPECT_EQ(hostrt::live_allocations(), 0u);
-  EXPECT_EQ(a.n_nodes, 0u);
-  EXPECT_EQ(a.n_edges, 0u);
-  EXPECT_EQ(a.max_color, 0u);
-  EXPECT_EQ(a.max_n_succ, 0u);
-  EXPECT_FALSE(a.min_parity);
-  EXPECT_FALSE(a.players_swapped);
-  EXPECT_EQ(a.node_id, nullptr);
-  EXPECT_EQ(a.host.succ.targets, nullptr);
-  EXPECT_EQ(a.device.succ.targets, nullptr);
 }
 
 // What permute must produce, computed on the host from the original game.

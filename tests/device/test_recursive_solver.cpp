@@ -6,13 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "common/device_array.h"
 #include "common/platform.h"
-#include "cudaPGSolver/device_memory_ptr.h"
 #include "random_game.h"
-#include "recursive/vantor_solver.h"
 #include "reference_solver.h"
-#include "solve_helpers.h"
+#include "recursive_test_helpers.h"
 
 namespace {
 
@@ -48,13 +45,6 @@ class RecursiveSolver : public ::testing::Test {
 
   int threads_ = 1;
 };
-
-TestGame from_rows(const std::vector<std::vector<uint32_t>>& rows) {
-  // Each row: colour, owner, successors.
-  TestGame g;
-  for (const auto& r : rows) g.add_node(r[0], static_cast<uint8_t>(r[1]), std::vector<uint32_t>(r.begin() + 2, r.end()));
-  return g;
-}
 
 // Once the opponent's attractor B = {2, 3} is removed, the rest {0, 1} is
 // solved again. Node 1 then lies in the new attractor A but still carries its
@@ -185,23 +175,6 @@ TEST_F(RecursiveSolver, EmptyGameSolvesToNothing) {
   }
   EXPECT_EQ(arena.n_nodes, 0u);
   EXPECT_EQ(arena.device.color, nullptr);
-}
-
-TEST_F(RecursiveSolver, MarksGoToTheDeviceColoursWhileTheColoursAreKept) {
-  const TestGame g = from_rows({{1, 0, 2, 0}, {0, 1, 0, 1}, {2, 0, 3}, {1, 1, 3}});
-  ParityGame game;
-  game.load(write_temp_file(to_pgsolver(g)));
-  DeviceMemoryPtr memory;
-  memory.allocate_and_initilaize(game, true);
-  VantorSolver solver(memory.n_nodes);
-  solver.solve(memory);
-  std::vector<color_t> color(4);
-  copy_array<Space::host, Space::device>(color.data(), memory.color, 4);
-  EXPECT_EQ(color, (std::vector<color_t>{1, 1, 1, 1}));
-  // The game's shifted colours are kept apart from the marks.
-  std::vector<color_t> kept(4);
-  copy_array<Space::host, Space::device>(kept.data(), solver.levels.game_color, 4);
-  EXPECT_EQ(kept, (std::vector<color_t>{3, 2, 4, 3}));
 }
 
 std::string thrown_by_csr_road(const std::string& file) {
