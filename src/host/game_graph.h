@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 struct GraphEdge;
@@ -43,10 +42,47 @@ class RecordPool {
   ~RecordPool() { clear(); }
   T* take();
   void clear();
+  // The i-th record taken since the last clear.
+  T* at(std::size_t i) const { return blocks_[i / block_size] + i % block_size; }
 
  private:
   std::vector<T*> blocks_;
   std::size_t used_in_last_ = block_size;
+};
+
+// Node identifiers to pool positions: open addressing with linear probing in
+// one flat array, so that a look-up costs one cache line. Identifiers below
+// the table size are their own slot (dense ids, the usual case, never
+// collide and keep file order); the bits above are mixed in for larger ones.
+class IdIndex {
+ public:
+  // Sizes the table for about `count` identifiers.
+  void reserve(std::size_t count);
+  // Records id at pool position `position`; false if id is already there.
+  bool insert(uint32_t id, uint32_t position);
+  // The pool position of id, or `absent`.
+  uint32_t find(uint32_t id) const;
+  void prefetch(uint32_t id) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[slot_of(id)]);
+  }
+  void clear();
+
+  static const uint32_t absent = 0xFFFFFFFFu;
+
+ private:
+  struct Slot {
+    uint32_t id;
+    uint32_t position;  // absent: empty slot
+  };
+  std::size_t slot_of(uint32_t id) const {
+    return (id ^ ((id >> shift_) * 0x9E3779B1u)) & mask_;
+  }
+  void grow();
+
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  unsigned int shift_ = 0;
+  std::size_t used_ = 0;
 };
 
 // The linked form of a game that the PGSolver reader fills.
@@ -73,5 +109,5 @@ class GameGraph {
   friend class GameGraphParser;
   RecordPool<GraphNode> node_pool_;
   RecordPool<GraphEdge> edge_pool_;
-  std::unordered_map<uint32_t, GraphNode*> index_;
+  IdIndex index_;
 };

@@ -154,7 +154,9 @@ void GameGraphParser::read_node(GraphNode* node) {
   node->id = id;
   node->color = color;
   node->owner = static_cast<uint8_t>(owner);
-  if (!graph_.index_.emplace(id, node).second) throw std::string("ERROR: redefinition of a node.");
+  // Nodes are taken from the pool one per description, so this one's pool
+  // position is the count so far less one.
+  if (!graph_.index_.insert(id, graph_.n_nodes - 1)) throw std::string("ERROR: redefinition of a node.");
 
   successors_.clear();
   while (*pos_ != ';' && *pos_ != '"' && *pos_ != '\0') {
@@ -194,21 +196,52 @@ void GameGraphParser::echo(std::ostream& out) const {
 }
 
 bool GameGraphParser::resolve_edges() {
-  for (GraphNode* node = graph_.first; node != nullptr; node = node->next) {
-    for (GraphEdge* edge = node->first_succ; edge != nullptr; edge = edge->next_succ) {
-      const auto found = graph_.index_.find(edge->target_id);
-      if (found == graph_.index_.end()) {
-        std::cerr << "ERROR: node " << node->id << " has undefined successor " << edge->target_id
-                  << std::endl;
-        return false;
-      }
-      GraphNode* target = found->second;
-      edge->target = target;
-      edge->next_pred = target->first_pred;
-      if (target->first_pred != nullptr) target->first_pred->prev_pred = edge;
-      target->first_pred = edge;
-      ++target->n_preds;
+  // The edges in resolution order: nodes in file order, each one's successors
+  // in file order. Every edge then needs its target found and pushed onto the
+  // target's predecessor list, three loads from random places (index slot,
+  // target node, the target's current first predecessor); they are prefetched
+  // a few edges ahead so that many are in flight at once. Only the prefetches
+  // run ahead: the lists are changed strictly in resolution order.
+  std::vector<GraphEdge*> edges;
+  edges.reserve(graph_.n_edges);
+  for (GraphNode* node = graph_.first; node != nullptr; node = node->next)
+    for (GraphEdge* edge = node->first_succ; edge != nullptr; edge = edge->next_succ) edges.push_back(edge);
+
+  const std::size_t m = edges.size();
+  const std::size_t ahead = 8;  // edges between the stages below
+  // Targets of the edges between the look-up stage and the linking stage.
+  GraphNode* found[2 * ahead] = {};
+  auto look_up = [&](std::size_t k) {
+    const uint32_t position = graph_.index_.find(edges[k]->target_id);
+    GraphNode* target = position == IdIndex::absent ? nullptr : graph_.node_pool_.at(position);
+    found[k % (2 * ahead)] = target;
+    if (target != nullptr) __builtin_prefetch(target, 1);
+  };
+  for (std::size_t k = 0; k < std::min(m, ahead); ++k) look_up(k);
+  for (std::size_t k = ahead; k < std::min(m, 2 * ahead); ++k) graph_.index_.prefetch(edges[k]->target_id);
+
+  for (std::size_t k = 0; k < m; ++k) {
+    if (k + 2 * ahead < m) graph_.index_.prefetch(edges[k + 2 * ahead]->target_id);
+    if (k + ahead < m) {
+      look_up(k + ahead);
+      // The target of an edge half way along is in cache by now; its first
+      // predecessor is where that edge's link will go (unless an edge before
+      // it has the same target, when the hint is merely wasted).
+      const GraphNode* soon = found[(k + ahead / 2) % (2 * ahead)];
+      if (soon != nullptr && soon->first_pred != nullptr) __builtin_prefetch(soon->first_pred, 1);
     }
+    GraphEdge* edge = edges[k];
+    GraphNode* target = found[k % (2 * ahead)];
+    if (target == nullptr) {
+      std::cerr << "ERROR: node " << edge->source->id << " has undefined successor " << edge->target_id
+                << std::endl;
+      return false;
+    }
+    edge->target = target;
+    edge->next_pred = target->first_pred;
+    if (target->first_pred != nullptr) target->first_pred->prev_pred = edge;
+    target->first_pred = edge;
+    ++target->n_preds;
   }
   return true;
 }
