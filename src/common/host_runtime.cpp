@@ -3,9 +3,13 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -75,6 +79,174 @@ cudaDeviceProp default_device_properties() {
 
 void* dynamic_shared_memory() { return shared_memory.data(); }
 
+namespace {
+
+void run_block_range(unsigned int first, unsigned int last, unsigned int grid, unsigned int block,
+                     std::size_t words, BlockBody body, const void* context) {
+  if (shared_memory.size() < words) shared_memory.resize(words);
+  blockDim = dim3(block);
+  gridDim = dim3(grid);
+  for (unsigned int b = first; b < last; ++b) {
+    blockIdx = uint3{b, 0, 0};
+    body(b, context);
+  }
+}
+
+inline void cpu_relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+// Helper threads that run the blocks of large launches together with the
+// launching thread. Blocks are handed out in chunks from one counter that also
+// carries the launch's number, so a helper that wakes late takes nothing from a
+// finished launch and the launching thread never waits for helpers that have
+// not started; it only waits for chunks already taken. Idle helpers spin for a
+// short while (back-to-back launches are common: a pass, a flag copy, the next
+// pass) and then sleep, so that they do not take the cores from other work.
+class BlockPool {
+ public:
+  ~BlockPool() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : helpers_) t.join();
+  }
+
+  void run(unsigned int grid, unsigned int block, std::size_t words, BlockBody body, const void* context,
+           int workers) {
+    ensure_helpers(workers - 1);
+    const uint64_t launch = ++launches_;
+    // Two slots, by the launch's parity: a helper that lags behind still reads
+    // an intact description of the launch it last saw, and its claim on that
+    // launch then fails.
+    Job& job = jobs_[launch & 1];
+    job.grid.store(grid, std::memory_order_relaxed);
+    job.block.store(block, std::memory_order_relaxed);
+    job.words.store(words, std::memory_order_relaxed);
+    job.body.store(body, std::memory_order_relaxed);
+    job.context.store(context, std::memory_order_relaxed);
+    job.chunk.store(std::max(1u, grid / (static_cast<unsigned int>(workers) * 8u)), std::memory_order_relaxed);
+    job.helpers.store(workers - 1, std::memory_order_relaxed);
+    completed_.store(0, std::memory_order_relaxed);
+    // Publishes the job; helpers read it after loading next_.
+    next_.store(launch << 32, std::memory_order_seq_cst);
+    if (sleepers_.load(std::memory_order_seq_cst) > 0) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      wake_.notify_all();
+    }
+    const unsigned int done = work();
+    // Chunks taken by helpers are finished by them; wait for those alone.
+    for (unsigned int spins = 0; completed_.load(std::memory_order_acquire) + done != grid; ++spins) {
+      if (spins < 4096) cpu_relax();
+      else std::this_thread::yield();
+    }
+  }
+
+ private:
+  struct Job {
+    std::atomic<unsigned int> grid{0};
+    std::atomic<unsigned int> block{0};
+    std::atomic<std::size_t> words{0};
+    std::atomic<BlockBody> body{nullptr};
+    std::atomic<const void*> context{nullptr};
+    std::atomic<unsigned int> chunk{1};
+    std::atomic<int> helpers{0};  // how many of the helpers take part
+  };
+
+  // Takes and runs chunks of the current launch until none is left; returns
+  // the number of blocks run.
+  unsigned int work() {
+    unsigned int ran = 0;
+    uint64_t seen = next_.load(std::memory_order_acquire);
+    for (;;) {
+      const uint64_t launch = seen >> 32;
+      const Job& job = jobs_[launch & 1];
+      const unsigned int first = static_cast<unsigned int>(seen);
+      const unsigned int grid = job.grid.load(std::memory_order_relaxed);
+      if (first >= grid) break;
+      const unsigned int last = std::min(grid, first + job.chunk.load(std::memory_order_relaxed));
+      const unsigned int block = job.block.load(std::memory_order_relaxed);
+      const std::size_t words = job.words.load(std::memory_order_relaxed);
+      const BlockBody body = job.body.load(std::memory_order_relaxed);
+      const void* const context = job.context.load(std::memory_order_relaxed);
+      // Succeeds only while the launch is still the current one, so what was
+      // read above describes it.
+      if (!next_.compare_exchange_weak(seen, (launch << 32) | last, std::memory_order_acq_rel,
+                                       std::memory_order_acquire))
+        continue;
+      run_block_range(first, last, grid, block, words, body, context);
+      ran += last - first;
+      seen = next_.load(std::memory_order_acquire);
+      if ((seen >> 32) != launch) break;
+    }
+    return ran;
+  }
+
+  void helper_loop(int id) {
+    uint64_t last_launch = launches_seen_at_start_;
+    for (;;) {
+      // Spin a little for the next launch, then sleep until it comes.
+      uint64_t launch = next_.load(std::memory_order_acquire) >> 32;
+      const auto spin_until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+      for (unsigned int i = 0; launch == last_launch; ++i) {
+        cpu_relax();
+        if ((i & 63) == 63 && std::chrono::steady_clock::now() > spin_until) break;
+        launch = next_.load(std::memory_order_acquire) >> 32;
+      }
+      if (launch == last_launch) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        sleepers_.fetch_add(1, std::memory_order_seq_cst);
+        wake_.wait(lock, [&] {
+          return stop_ || (next_.load(std::memory_order_seq_cst) >> 32) != last_launch;
+        });
+        sleepers_.fetch_sub(1, std::memory_order_seq_cst);
+        if (stop_) return;
+        launch = next_.load(std::memory_order_acquire) >> 32;
+      }
+      last_launch = launch;
+      // Helpers beyond the launch's worker count sit it out.
+      if (id >= jobs_[launch & 1].helpers.load(std::memory_order_relaxed)) continue;
+      const unsigned int ran = work();
+      if (ran != 0) completed_.fetch_add(ran, std::memory_order_release);
+    }
+  }
+
+  void ensure_helpers(int count) {
+    if (static_cast<int>(helpers_.size()) >= count) return;
+    launches_seen_at_start_ = launches_;
+    while (static_cast<int>(helpers_.size()) < count) {
+      const int id = static_cast<int>(helpers_.size());
+      helpers_.emplace_back([this, id] { helper_loop(id); });
+    }
+  }
+
+  // Launch number (high 32 bits) and next block to hand out (low 32 bits).
+  std::atomic<uint64_t> next_{0};
+  std::atomic<unsigned int> completed_{0};
+  std::atomic<int> sleepers_{0};
+  uint64_t launches_ = 0;
+  uint64_t launches_seen_at_start_ = 0;
+  Job jobs_[2];
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::vector<std::thread> helpers_;
+};
+
+BlockPool& block_pool() {
+  static BlockPool pool;
+  return pool;
+}
+
+}  // namespace
+
 void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes, BlockBody body,
                 const void* context) {
   DeviceState& s = state();
@@ -88,15 +260,12 @@ void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes,
   }
   const std::size_t words = (shared_bytes + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t);
   const int workers = s.worker_threads > 0 ? s.worker_threads : omp_get_max_threads();
-  // Small launches are not worth waking the worker threads for.
+  // Small launches are not worth waking the helpers for.
   const bool parallel = workers > 1 && grid > 1 && static_cast<std::size_t>(grid) * block >= 8192;
-#pragma omp parallel for schedule(dynamic, 4) num_threads(workers) if (parallel)
-  for (long b = 0; b < static_cast<long>(grid); ++b) {
-    if (shared_memory.size() < words) shared_memory.resize(words);
-    blockIdx = uint3{static_cast<unsigned>(b), 0, 0};
-    blockDim = dim3(block);
-    gridDim = dim3(grid);
-    body(static_cast<unsigned>(b), context);
+  if (parallel) {
+    block_pool().run(grid, block, words, body, context, workers);
+  } else {
+    run_block_range(0, grid, grid, block, words, body, context);
   }
 }
 
