@@ -28,6 +28,11 @@ __global__ void shared_slices(unsigned int* out, unsigned int n, unsigned int sl
   if (i < n) out[i] = sum;
 }
 
+__global__ void count_runs(unsigned int* runs, unsigned int n) {
+  const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
+  if (i < n) runs[i] += 1;
+}
+
 class Platform : public ::testing::Test {
  protected:
   void SetUp() override { hostrt::reset(); }
@@ -50,6 +55,26 @@ TEST_F(Platform, BlocksRunInParallelAndSequentiallyAlike) {
   launch_kernel(shared_slices, blocks_for(n, 256), 256, 256 * 4 * 4, sequential.data(), n, 4u);
   EXPECT_EQ(parallel, sequential);
   for (unsigned int i = 0; i < n; ++i) ASSERT_EQ(sequential[i], 16u * i + 6u);
+}
+
+// Back-to-back launches of changing sizes, with the worker count changed in
+// between (more workers than cores too): every thread of every launch runs
+// exactly once, and each launch is over when launch_kernel returns.
+TEST_F(Platform, EveryThreadRunsOncePerLaunchWhateverTheWorkers) {
+  const unsigned int n = 300000;
+  std::vector<unsigned int> runs(n, 0);
+  const int workers[] = {2, 4, 3, 1, 2, 8};
+  for (unsigned int round = 0; round < 60; ++round) {
+    hostrt::set_worker_threads(workers[round % 6]);
+    // Grids from 8192 threads up, some not a multiple of the block size.
+    const unsigned int count = 8192 + round * 4999 % (n - 8192);
+    launch_kernel(count_runs, blocks_for(count, 128), 128, 0, runs.data(), count);
+    ASSERT_EQ(cudaGetLastError(), cudaSuccess);
+    for (unsigned int i = 0; i < n; ++i) {
+      ASSERT_EQ(runs[i], round + (i < count ? 1u : 0u)) << "round " << round << " thread " << i;
+      runs[i] = round + 1;
+    }
+  }
 }
 
 TEST_F(Platform, EmptyGridRunsNothingAndIsNoError) {
