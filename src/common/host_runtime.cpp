@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-thread_local dim3 threadIdx;
-thread_local dim3 blockIdx;
+thread_local uint3 threadIdx;
+thread_local uint3 blockIdx;
 thread_local dim3 blockDim;
 thread_local dim3 gridDim;
 
@@ -93,7 +93,7 @@ void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes,
 #pragma omp parallel for schedule(dynamic, 4) num_threads(workers) if (parallel)
   for (long b = 0; b < static_cast<long>(grid); ++b) {
     if (shared_memory.size() < words) shared_memory.resize(words);
-    blockIdx = dim3(static_cast<unsigned>(b));
+    blockIdx = uint3{static_cast<unsigned>(b), 0, 0};
     blockDim = dim3(block);
     gridDim = dim3(grid);
     body(static_cast<unsigned>(b), context);
@@ -145,14 +145,14 @@ std::size_t bytes_in_use() {
 
 }  // namespace hostrt
 
-cudaError_t cudaSetDevice(int device) {
+extern "C" cudaError_t cudaSetDevice(int device) {
   const int count = state().device_count;
   if (count == 0) return record(cudaErrorNoDevice);
   if (device < 0 || device >= count) return record(cudaErrorInvalidDevice);
   return cudaSuccess;
 }
 
-cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device) {
+extern "C" cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device) {
   const int count = state().device_count;
   if (count == 0) return record(cudaErrorNoDevice);
   if (device < 0 || device >= count) return record(cudaErrorInvalidDevice);
@@ -161,7 +161,7 @@ cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device) {
   return cudaSuccess;
 }
 
-cudaError_t cudaMalloc(void** ptr, std::size_t bytes) {
+extern "C" cudaError_t cudaMalloc(void** ptr, std::size_t bytes) {
   if (ptr == nullptr) return record(cudaErrorInvalidValue);
   DeviceState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
@@ -179,7 +179,7 @@ cudaError_t cudaMalloc(void** ptr, std::size_t bytes) {
   return cudaSuccess;
 }
 
-cudaError_t cudaFree(void* ptr) {
+extern "C" cudaError_t cudaFree(void* ptr) {
   if (ptr == nullptr) return cudaSuccess;
   DeviceState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
@@ -191,7 +191,7 @@ cudaError_t cudaFree(void* ptr) {
   return cudaSuccess;
 }
 
-cudaError_t cudaMemcpy(void* dst, const void* src, std::size_t bytes, cudaMemcpyKind kind) {
+extern "C" cudaError_t cudaMemcpy(void* dst, const void* src, std::size_t bytes, cudaMemcpyKind kind) {
   if (kind < cudaMemcpyHostToHost || kind > cudaMemcpyDefault) return record(cudaErrorInvalidValue);
   if (bytes == 0) return cudaSuccess;
   if (dst == nullptr || src == nullptr) return record(cudaErrorInvalidValue);
@@ -204,17 +204,17 @@ cudaError_t cudaMemcpy(void* dst, const void* src, std::size_t bytes, cudaMemcpy
   return cudaSuccess;
 }
 
-cudaError_t cudaDeviceSynchronize() { return cudaSuccess; }
+extern "C" cudaError_t cudaDeviceSynchronize() { return cudaSuccess; }
 
-cudaError_t cudaGetLastError() {
+extern "C" cudaError_t cudaGetLastError() {
   const cudaError_t e = last_error;
   last_error = cudaSuccess;
   return e;
 }
 
-cudaError_t cudaPeekAtLastError() { return last_error; }
+extern "C" cudaError_t cudaPeekAtLastError() { return last_error; }
 
-const char* cudaGetErrorString(cudaError_t error) {
+extern "C" const char* cudaGetErrorString(cudaError_t error) {
   switch (error) {
     case cudaSuccess: return "no error";
     case cudaErrorInvalidValue: return "invalid argument";
@@ -224,6 +224,7 @@ const char* cudaGetErrorString(cudaError_t error) {
     case cudaErrorInvalidDevice: return "invalid device ordinal";
     case cudaErrorLaunchOutOfResources: return "too many resources requested for launch";
     case cudaErrorLaunchFailure: return "unspecified launch failure";
+    default: break;
   }
   return "unrecognized error code";
 }

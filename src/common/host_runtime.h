@@ -6,63 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#ifndef __host__
-#define __host__
-#endif
-#ifndef __device__
-#define __device__
-#endif
-#ifndef __global__
-#define __global__
-#endif
+// The declarations are the toolkit's own (types, status numbers, function
+// signatures); the definitions of the calls the system makes are ours, in
+// host_runtime.cpp, so nothing of libcudart is linked.
+#include <cuda_runtime_api.h>
+
 #ifndef __forceinline__
 #define __forceinline__ inline
 #endif
-
-// The statuses returned here carry the real runtime's numbers and texts.
-enum cudaError {
-  cudaSuccess = 0,
-  cudaErrorInvalidValue = 1,
-  cudaErrorMemoryAllocation = 2,
-  cudaErrorInvalidConfiguration = 9,
-  cudaErrorNoDevice = 100,
-  cudaErrorInvalidDevice = 101,
-  cudaErrorLaunchOutOfResources = 701,
-  cudaErrorLaunchFailure = 719,
-};
-typedef enum cudaError cudaError_t;
-
-enum cudaMemcpyKind {
-  cudaMemcpyHostToHost = 0,
-  cudaMemcpyHostToDevice = 1,
-  cudaMemcpyDeviceToHost = 2,
-  cudaMemcpyDeviceToDevice = 3,
-  cudaMemcpyDefault = 4,
-};
-
-struct dim3 {
-  unsigned int x, y, z;
-  constexpr dim3(unsigned int vx = 1, unsigned int vy = 1, unsigned int vz = 1) : x(vx), y(vy), z(vz) {}
-};
-
-// Only the fields this system reads, with the values of a common GPU.
-struct cudaDeviceProp {
-  char name[256];
-  std::size_t sharedMemPerBlock;
-  int maxThreadsPerMultiProcessor;
-  int multiProcessorCount;
-  int maxThreadsPerBlock;
-};
-
-cudaError_t cudaSetDevice(int device);
-cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device);
-cudaError_t cudaMalloc(void** ptr, std::size_t bytes);
-cudaError_t cudaFree(void* ptr);
-cudaError_t cudaMemcpy(void* dst, const void* src, std::size_t bytes, cudaMemcpyKind kind);
-cudaError_t cudaDeviceSynchronize();
-cudaError_t cudaGetLastError();
-cudaError_t cudaPeekAtLastError();
-const char* cudaGetErrorString(cudaError_t error);
 
 template <class T>
 inline cudaError_t cudaMalloc(T** ptr, std::size_t bytes) {
@@ -70,8 +21,8 @@ inline cudaError_t cudaMalloc(T** ptr, std::size_t bytes) {
 }
 
 // Index variables of the thread being run; each worker thread has its own.
-extern thread_local dim3 threadIdx;
-extern thread_local dim3 blockIdx;
+extern thread_local uint3 threadIdx;
+extern thread_local uint3 blockIdx;
 extern thread_local dim3 blockDim;
 extern thread_local dim3 gridDim;
 

@@ -36,7 +36,7 @@ void run_block(unsigned int /*block*/, const void* context) {
   const LaunchContext<Params...>& launch = *static_cast<const LaunchContext<Params...>*>(context);
   const unsigned int threads = blockDim.x;
   for (unsigned int t = 0; t < threads; ++t) {
-    threadIdx = dim3(t);
+    threadIdx = uint3{t, 0, 0};
     std::apply(launch.kernel, launch.args);
   }
 }

@@ -1,0 +1,248 @@
+// Reader of the PGSolver text format into a GameGraph.
+//
+// The whole file is read at once and parsed in place with a moving pointer;
+// nothing is split into lines or tokens, so large games load in linear time.
+// Errors are thrown as strings inside the reader and reported by GameGraph::read
+// together with what was read of the offending node description.
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "host/game_graph.h"
+
+namespace {
+
+// The white space the grammar skips between tokens. Carriage returns count, so
+// files with CRLF line ends read like any other.
+inline bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Reads a decimal number the way strtoul does where unsigned long has 32 bits:
+// leading C white space, an optional sign, then digits. A value above
+// 4294967295 saturates to it (whatever the sign); a minus sign negates modulo
+// 2^32. Returns false, consuming nothing, when no digit follows.
+bool read_number(const char* text, const char** end, uint32_t* value) {
+  const char* p = text;
+  while (is_blank(*p) || *p == '\v' || *p == '\f') ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') {
+    negative = *p == '-';
+    ++p;
+  }
+  if (*p < '0' || *p > '9') return false;
+  uint64_t magnitude = 0;
+  bool overflow = false;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (!overflow) {
+      magnitude = magnitude * 10 + static_cast<uint64_t>(*p - '0');
+      overflow = magnitude > 0xFFFFFFFFu;
+    }
+  }
+  *end = p;
+  if (overflow) {
+    *value = 0xFFFFFFFFu;
+  } else {
+    const uint32_t low = static_cast<uint32_t>(magnitude);
+    *value = negative ? 0u - low : low;
+  }
+  return true;
+}
+
+// Loads the whole file followed by a zero byte. False when the file cannot be
+// opened or its size cannot be told; a directory is refused up front because
+// it may open and report a size without having any content.
+bool load_text(const std::string& file_name, std::unique_ptr<char[]>& text, std::size_t& length) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(file_name, ignored)) return false;
+  std::ifstream in(file_name, std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  in.seekg(0, std::ios::beg);
+  text.reset(new char[static_cast<std::size_t>(size) + 1]);
+  in.read(text.get(), size);
+  length = static_cast<std::size_t>(in.gcount());
+  text[length] = '\0';
+  return true;
+}
+
+}  // namespace
+
+// Parse state of one read: the position, the start of the current node
+// description and the last position recorded for the error echo.
+class GameGraphParser {
+ public:
+  explicit GameGraphParser(GameGraph& graph) : graph_(graph) {}
+
+  // Fills the graph's node list from the zero-terminated text; edges keep the
+  // successor ids. Throws the message of the first error as a std::string.
+  void parse(const char* text);
+  // Writes what was read of the description being parsed, then a line end.
+  void echo(std::ostream& out) const;
+  // Links every edge to its target; false (after reporting) on an unknown id.
+  bool resolve_edges();
+
+ private:
+  void skip_blanks() {
+    while (is_blank(*pos_)) ++pos_;
+    recorded_ = pos_;
+  }
+  uint32_t number(const char* message) {
+    uint32_t value = 0;
+    if (!read_number(pos_, &pos_, &value)) throw std::string(message);
+    return value;
+  }
+  void skip_past(char c) {
+    const char* found = std::strchr(pos_, c);  // stops at the zero byte, as the text does
+    if (found == nullptr) throw std::string("ERROR: expected character: ") + c;
+    pos_ = found + 1;
+  }
+  void read_node(GraphNode* node);
+
+  GameGraph& graph_;
+  const char* pos_ = nullptr;
+  const char* desc_start_ = nullptr;
+  const char* recorded_ = nullptr;
+  std::vector<uint32_t> successors_;  // ids of the node being read, popped last first
+};
+
+void GameGraphParser::parse(const char* text) {
+  pos_ = desc_start_ = recorded_ = text;
+  // The header's node count is not needed: ids are indexed as they come.
+  if (std::strncmp(text, "parity", 6) == 0) {
+    pos_ = recorded_ = text + 6;
+    skip_past(';');
+  }
+  skip_blanks();
+  if (*pos_ == '\0') throw std::string("ERROR: no nodes defined.");
+
+  GraphNode* node = graph_.node_pool_.take();
+  graph_.first = graph_.last = node;
+  graph_.min_color = 0xFFFFFFFFu;
+  for (;;) {
+    read_node(node);
+    if (*pos_ == '\0') break;
+    GraphNode* next = graph_.node_pool_.take();
+    node->next = next;
+    next->prev = node;
+    graph_.last = node = next;
+  }
+}
+
+void GameGraphParser::read_node(GraphNode* node) {
+  ++graph_.n_nodes;
+  desc_start_ = pos_;
+
+  const uint32_t id = number("ERROR: expected node id as first number in node description.");
+  skip_blanks();
+  const uint32_t color = number("ERROR: expected color as second number in node description.");
+  skip_blanks();
+  static const char* const owner_error = "ERROR: expected owner as third number in node description.";
+  const uint32_t owner = number(owner_error);
+  if (owner > 1) throw std::string(owner_error);
+  skip_blanks();
+
+  graph_.max_color = std::max(graph_.max_color, color);
+  graph_.min_color = std::min(graph_.min_color, color);
+  node->id = id;
+  node->color = color;
+  node->owner = static_cast<uint8_t>(owner);
+  if (!graph_.index_.emplace(id, node).second) throw std::string("ERROR: redefinition of a node.");
+
+  successors_.clear();
+  while (*pos_ != ';' && *pos_ != '"' && *pos_ != '\0') {
+    successors_.push_back(number("ERROR: expected list of successors."));
+    skip_blanks();
+    if (*pos_ == ',') {
+      ++pos_;
+      skip_blanks();
+    }
+  }
+
+  const uint32_t n_succs = static_cast<uint32_t>(successors_.size());
+  graph_.n_edges += n_succs;
+  node->n_succs = n_succs;
+  // Pushing each edge at the front while popping the ids leaves the list in file order.
+  while (!successors_.empty()) {
+    GraphEdge* edge = graph_.edge_pool_.take();
+    edge->source = node;
+    edge->target_id = successors_.back();
+    successors_.pop_back();
+    edge->next_succ = node->first_succ;
+    if (node->first_succ != nullptr) node->first_succ->prev_succ = edge;
+    node->first_succ = edge;
+  }
+
+  // A name runs from its opening quote to the next ';', quotes inside included.
+  if (*pos_ == '"') recorded_ = ++pos_;
+  skip_past(';');
+  skip_blanks();
+}
+
+void GameGraphParser::echo(std::ostream& out) const {
+  // Every description starts where white space was skipped and recorded, so
+  // the recorded position is never behind it; the test only guards the write.
+  if (recorded_ > desc_start_) out.write(desc_start_, recorded_ - desc_start_);
+  out << std::endl;
+}
+
+bool GameGraphParser::resolve_edges() {
+  for (GraphNode* node = graph_.first; node != nullptr; node = node->next) {
+    for (GraphEdge* edge = node->first_succ; edge != nullptr; edge = edge->next_succ) {
+      const auto found = graph_.index_.find(edge->target_id);
+      if (found == graph_.index_.end()) {
+        std::cerr << "ERROR: node " << node->id << " has undefined successor " << edge->target_id
+                  << std::endl;
+        return false;
+      }
+      GraphNode* target = found->second;
+      edge->target = target;
+      edge->next_pred = target->first_pred;
+      if (target->first_pred != nullptr) target->first_pred->prev_pred = edge;
+      target->first_pred = edge;
+      ++target->n_preds;
+    }
+  }
+  return true;
+}
+
+int GameGraph::read(const std::string& file_name) {
+  clear();
+  std::unique_ptr<char[]> text;
+  std::size_t length = 0;
+  if (!load_text(file_name, text, length)) {
+    std::cerr << "Couldn't open file " << file_name << std::endl;
+    return -1;
+  }
+  // Every description ends with ';', so this bounds the node count and spares
+  // the index its rehashes on large games.
+  index_.reserve(static_cast<std::size_t>(std::count(text.get(), text.get() + length, ';')) + 1);
+
+  GameGraphParser parser(*this);
+  try {
+    parser.parse(text.get());
+  } catch (const std::string& message) {
+    std::cerr << message << std::endl;
+    parser.echo(std::cerr);
+    text.reset();
+    clear();
+    return -1;
+  } catch (...) {
+    clear();
+    throw;
+  }
+  text.reset();
+
+  if (!parser.resolve_edges()) {
+    clear();
+    return -1;
+  }
+  return 0;
+}
