@@ -188,12 +188,12 @@ TEST_F(SpmFrame, EveryBannerIsTheAlgorithmsOwn) {
   for (unsigned int alg_id = 0; alg_id < 6; ++alg_id) {
     ParityGame game;
     fill_parity_game(four_colour_game(), game);
-    testing::internal::CaptureStdout();
+    std::string out;
     {
-      StreamCapture quiet_err;  // only standard output is looked at here
+      StreamCapture capture;
       solve_game(game, alg_id, nullptr);
+      out = capture.out();
     }
-    const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.rfind(std::string(banners[alg_id]) + "\nColor 6 becomes  2.\n", 0), 0u) << alg_id << ": " << out;
   }
 }
@@ -226,8 +226,9 @@ TEST_F(SpmFrame, SingleRankGameEndsAtOnceAndIsWonByThatParity) {
       EXPECT_EQ(run.stats.valuation_dim, 2u);
       EXPECT_EQ(run.color, std::vector<color_t>(30, static_cast<color_t>(parity))) << solver.name;
       // The one-sided lift settles every node in its first pass.
-      if (solver.alg_id == 2 || solver.alg_id == 3 || solver.alg_id == 5)
+      if (solver.alg_id == 2 || solver.alg_id == 3 || solver.alg_id == 5) {
         EXPECT_LE(run.stats.iterations, 2u) << solver.name;
+      }
     }
   }
 }

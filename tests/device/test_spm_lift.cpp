@@ -10,6 +10,7 @@
 
 #include "common/launch.h"
 #include "cudaPGSolver/spm_common.h"
+#include "kernels/auxiliary_kernel.h"
 #include "kernels/simple_spm_kernel.h"
 #include "kernels/spm_kernel.h"
 #include "random_game.h"
@@ -208,39 +209,49 @@ TEST_F(SpmLists, CompactionKeepsTheUndecidedNodesInTheirOrder) {
   EXPECT_EQ(memory.work_list_next, former);
 }
 
-// 20 nodes of colour 1 loop to themselves and are won by Odd after 21
-// iterations; every other node (colour 0, Odd's) also leads to one of them and
-// follows in the next iteration.
+// Colours 3, 2 and 1 are ranks 1, 2 and 3 (top_parity 1). 25 nodes of colour
+// 3 loop to themselves: their measures reach the bound 25 and they are won by
+// Odd in the 26th iteration. 40 nodes of colour 2 loop to themselves and are
+// won by Even in the 41st. All other nodes (colour 1, Odd's) lead to one of
+// the first 25 and follow them in the 26th or 27th iteration. So nothing is
+// decided before the 26th iteration, and only the 40 are left after the 27th.
 TestGame slow_game(uint32_t n) {
   TestGame g;
-  for (uint32_t v = 0; v < 20; ++v) g.add_node(1, 0, {v});
-  for (uint32_t v = 20; v < n; ++v) g.add_node(0, 1, {v, v % 20});
+  for (uint32_t v = 0; v < 25; ++v) g.add_node(3, 0, {v});
+  for (uint32_t v = 25; v < 65; ++v) g.add_node(2, 0, {v});
+  for (uint32_t v = 65; v < n; ++v) g.add_node(1, 1, {v % 25});
   return g;
 }
 
 TEST_F(SpmLists, ActiveListIsCompactedOnlyWhileTheLaunchOutgrowsTheMultiprocessors) {
   cudaDeviceProp fourteen = hostrt::default_device_properties();
   fourteen.multiProcessorCount = 14;
-  // 3,585 nodes need 15 blocks of 256: compaction before the 11th and the
-  // 22nd launch; the second leaves 3,565 nodes, 14 blocks, and no more.
-  const SpmRun big = run_spm(4, slow_game(3585), &fourteen);
+  // 42 short launches: waking worker threads for each costs more than it saves.
+  hostrt::set_worker_threads(1);
+  // 3,585 nodes need 15 blocks of 256: compacted before the 11th, 22nd and
+  // 33rd launch; the last leaves 40 nodes in one block, and no more follow.
+  const TestGame big_game = slow_game(3585);
+  const SpmRun big = run_spm(4, big_game, &fourteen);
   EXPECT_EQ(big.stats.block_size, 256u);
-  ASSERT_EQ(big.stats.compactions.size(), 2u);
-  EXPECT_EQ(big.stats.compactions[0].before_iteration, 11u);
-  EXPECT_EQ(big.stats.compactions[0].count, 3585u);
-  EXPECT_EQ(big.stats.compactions[1].before_iteration, 22u);
-  EXPECT_EQ(big.stats.compactions[1].count, 3565u);
-  EXPECT_EQ(big.stats.iterations, 23u);
-  EXPECT_EQ(big.color, std::vector<color_t>(3585, 1));
+  ASSERT_EQ(big.stats.compactions.size(), 3u);
+  const uint32_t expected[][2] = {{11, 3585}, {22, 3585}, {33, 40}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(big.stats.compactions[i].before_iteration, expected[i][0]) << i;
+    EXPECT_EQ(big.stats.compactions[i].count, expected[i][1]) << i;
+  }
+  EXPECT_EQ(big.stats.iterations, 42u);
+  const std::vector<uint8_t> winners = reference_solve(big_game);
+  EXPECT_EQ(big.color, std::vector<color_t>(winners.begin(), winners.end()));
   // 3,584 nodes fit into 14 blocks: never compacted.
   const SpmRun small = run_spm(4, slow_game(3584), &fourteen);
   EXPECT_TRUE(small.stats.compactions.empty());
-  EXPECT_EQ(small.stats.iterations, 23u);
-  EXPECT_EQ(small.color, std::vector<color_t>(3584, 1));
+  EXPECT_EQ(small.stats.iterations, 42u);
+  EXPECT_EQ(std::vector<color_t>(small.color.begin(), small.color.begin() + 65),
+            std::vector<color_t>(big.color.begin(), big.color.begin() + 65));
 }
 
 TEST_F(SpmLists, WorkListLiftsFewerNodesThanThePlainLoopForTheSameResult) {
-  const TestGame game = chain_game(200, 6, 9);
+  const TestGame game = chain_game(120, 6, 9);
   const std::vector<uint8_t> expected = reference_solve(game);
   const SpmRun plain = run_spm(1, game);
   const SpmRun listed = run_spm(0, game);
