@@ -250,14 +250,4 @@ TEST_F(SpmLists, ActiveListIsCompactedOnlyWhileTheLaunchOutgrowsTheMultiprocesso
             std::vector<color_t>(big.color.begin(), big.color.begin() + 65));
 }
 
-TEST_F(SpmLists, WorkListLiftsFewerNodesThanThePlainLoopForTheSameResult) {
-  const TestGame game = chain_game(120, 6, 9);
-  const std::vector<uint8_t> expected = reference_solve(game);
-  const SpmRun plain = run_spm(1, game);
-  const SpmRun listed = run_spm(0, game);
-  EXPECT_EQ(plain.color, std::vector<color_t>(expected.begin(), expected.end()));
-  EXPECT_EQ(listed.color, plain.color);
-  EXPECT_LT(listed.stats.lifted, plain.stats.lifted);
-}
-
 }  // namespace
