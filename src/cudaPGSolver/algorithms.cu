@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "cudaPGSolver/spm_solvers.h"
+#include "recursive/vantor_solver.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ const CsrAlgorithm csr_algorithms[] = {
     {3, "\n --> Using simple SPM without wl <-- \n", simple_spm_solve},
     {4, "\n --> Using SPM with oan <-- \n", spm_solve_oan},
     {5, "\n --> Using simple SPM with oan <-- \n", simple_spm_solve_oan},
+    {9, "\n --> Using recursive <-- \n", &recursive_solve},
 };
 
 }  // namespace
