@@ -157,6 +157,17 @@ TEST_F(SpmFrame, RefusedLiftingLaunchIsAnErrorForEverySolver) {
   }
 }
 
+// A failure reported earlier by its own status stays the runtime's last error;
+// the launch checks must not take it for a refused lifting launch.
+TEST_F(SpmFrame, EarlierReportedFailureIsNotTakenForARefusedLaunch) {
+  hostrt::fail_allocation(1);
+  void* p = nullptr;
+  ASSERT_EQ(cudaMalloc(&p, 16), cudaErrorMemoryAllocation);
+  hostrt::fail_allocation(0);
+  for (const SpmSolverInfo& solver : spm_solvers())
+    EXPECT_EQ(run_spm(solver.alg_id, four_colour_game()).color, (std::vector<color_t>{0, 0, 1, 0})) << solver.name;
+}
+
 TEST_F(SpmFrame, SolveGameRunsTheWholeFrameWithItsMessagesInOrder) {
   ParityGame game;
   fill_parity_game(four_colour_game(), game);
