@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-thread_local uint3 threadIdx;
-thread_local uint3 blockIdx;
-thread_local dim3 blockDim;
-thread_local dim3 gridDim;
+__thread uint3 threadIdx;
+__thread uint3 blockIdx;
+__thread dim3 blockDim;
+__thread dim3 gridDim;
 
 namespace {
 

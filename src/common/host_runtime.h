@@ -21,10 +21,13 @@ inline cudaError_t cudaMalloc(T** ptr, std::size_t bytes) {
 }
 
 // Index variables of the thread being run; each worker thread has its own.
-extern thread_local uint3 threadIdx;
-extern thread_local uint3 blockIdx;
-extern thread_local dim3 blockDim;
-extern thread_local dim3 gridDim;
+// __thread rather than thread_local: such a variable cannot need dynamic
+// initialisation, so a kernel's reads are plain thread-local accesses without
+// the wrapper call an extern thread_local costs on every use.
+extern __thread uint3 threadIdx;
+extern __thread uint3 blockIdx;
+extern __thread dim3 blockDim;
+extern __thread dim3 gridDim;
 
 // Controls and counters of the host device, for tests and for the launcher.
 namespace hostrt {
