@@ -2,11 +2,13 @@
 
 #include <cstddef>
 
+#include "recursive/vantor_solver.h"
+
 namespace {
 
 // One row per solver of the CSR road.
 const CsrAlgorithm csr_algorithms[] = {
-    {0, nullptr, nullptr},
+    {9, "\n --> Using recursive <-- \n", &recursive_solve},
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <iostream>
 #include <string>
 
+#include "arena/gpu_arena.h"
+#include "arena/gpu_arena_implem.h"
 #include "common/check_cuda.h"
 #include "cudaPGSolver/algorithms.h"
 #include "cudaPGSolver/device_memory_ptr.h"
@@ -35,6 +37,16 @@ void solve_game(ParityGame& game, unsigned int alg_id, TimeList* list) {
 }
 
 void solve_file(const std::string& file_name, TimeList* list, bool print, unsigned int alg_id) {
+  if (alg_id >= 10) {
+    cudaGpuArena arena;
+    if (list) list->add();
+    arena.load(file_name);
+    if (list) list->add("setting up gpu_arena took: ");
+    solve_gpu_arena(arena, alg_id, list);
+    if (list) list->print(std::cout);
+    if (print) print_winner_lists(std::cout, arena.host.color, arena.n_nodes);
+    return;
+  }
   ParityGame game;
   if (list) list->add();
   game.load(file_name);

@@ -1,0 +1,15 @@
+#pragma once
+class cudaGpuArena;
+class TimeList;
+
+// Solves a loaded arena (host side filled) with the algorithm alg_id of the
+// arena road: uploads it, runs the solver and leaves the won marks (0 Even,
+// 1 Odd) in arena.host.color, with the device side released. Only alg_id 11,
+// VantorSolverV2, is known; any other clears the arena and throws
+// "Unkown alg_id". Laps are added to list when one is given.
+void solve_gpu_arena(cudaGpuArena& arena, unsigned int alg_id, TimeList* list);
+
+// Copies the device colours into the host colour array; a failed copy throws
+// "error while copying color from device" and the runtime's text, so that no
+// stale colours are taken for a result.
+void copy_result_to_host(cudaGpuArena& arena);

@@ -1,0 +1,32 @@
+#pragma once
+#include "common/platform.h"
+
+// Kernels of the recursive (Zielonka) solvers. One thread per element t < n;
+// list holds node indices, active the recursion level of every node, attr the
+// attractor states (0 outside, 1 in the sub-game, 2 in the attractor). Marks
+// are stored as 16-bit colours: 0 won by Even, 1 won by Odd.
+namespace kernel {
+
+// color[t] += 2, which frees the values 0 and 1 for the won marks.
+__global__ void shift_color(unsigned short* color, unsigned int n);
+
+// out[t] = color[list[t]].
+__global__ void copy_array(unsigned short* color, unsigned int* out, unsigned int* list, unsigned int n);
+
+// color[list[t]] = mark.
+__global__ void mark_won(unsigned short* color, unsigned int mark, unsigned int* list, unsigned int n);
+
+// attr[v] = 2 when color[v] == c, else 1, for v = list[t].
+__global__ void find_color_for_attractor(unsigned short* color, unsigned int c, unsigned int* list, unsigned int n,
+                                         unsigned int* attr);
+
+// active[v] += attr[v] & 1 for v = list[t]: nodes outside the attractor move
+// one level down, attractor nodes stay.
+__global__ void disable_attractor_nodes(unsigned int* active, unsigned int* attr, unsigned int* list, unsigned int n);
+
+// For v = list[t]: attractor nodes get the mark and stay at level, all others
+// go to level + 1.
+__global__ void mark_attractor_won(unsigned short* color, unsigned int* active, unsigned int level, unsigned int* attr,
+                                   unsigned int mark, unsigned int* list, unsigned int n);
+
+}  // namespace kernel

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+
+struct DeviceMemoryPtr;
+class cudaGpuArena;
+
+// Attractor of a player (0 Even, 1 Odd) inside a sub-game, computed on the
+// device to a fixpoint. attr_array (device, one state per node) is prepared
+// by the caller: 0 outside the sub-game, 1 in it, 2 for the targets; on
+// return every node of the attractor has state 2. Both forms return the
+// number of kernel launches they made.
+
+// Work-list form: each pass launches one thread per node still in state 1
+// (compacted with a DeviceWorklist) and uses memory.go_on as the changed flag.
+// Makes no launch when no node is in state 1.
+unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, unsigned int player);
+
+// All-nodes form: each pass launches n_blocks blocks of 256 threads over all
+// nodes of the arena's device arrays, with the caller's changed byte.
+unsigned int compute_attractor(cudaGpuArena& arena, uint32_t* attr_array, bool* changed, unsigned int n_blocks,
+                               unsigned int player);

@@ -1,0 +1,57 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include "host/types.h"
+
+class DeviceWorklist;
+
+// Zielonka's recursive algorithm on device arrays, shared by VantorSolver and
+// VantorSolverV2, which differ only in where the game lies and in how they
+// compute attractors.
+//
+// Sub-games are never copied: a node belongs to the sub-game of level L when
+// active_nodes[v] >= L, and removing a set from that sub-game raises every
+// other node of it to L + 1. Colours are first raised by 2 so that the values
+// 0 and 1 are free for the won marks (0 Even, 1 Odd) that the solve writes
+// into the colour array.
+class LevelRecursion {
+ public:
+  // Computes, over attr_array as prepared by the recursion, the attractor of
+  // the player (0 Even, 1 Odd); see compute_attractor.
+  typedef std::function<void(uint32_t* attr_array, unsigned int player)> Attract;
+
+  explicit LevelRecursion(uint32_t n);
+  LevelRecursion(const LevelRecursion&) = delete;
+  LevelRecursion& operator=(const LevelRecursion&) = delete;
+  ~LevelRecursion();
+
+  // Solves the game whose device colour array of n entries is color: on
+  // return every entry holds the won mark of its node.
+  void solve(color_t* color, const Attract& attract);
+
+  uint32_t n_nodes;
+  uint32_t n_blocks;            // blocks of 256 threads over all nodes
+  uint32_t* active_begin = nullptr;  // the stencil of the sub-game lists:
+  uint32_t* active_end = nullptr;    // active_nodes[0 .. n)
+  uint32_t* active_nodes = nullptr;  // device, n entries: level of each node
+  uint32_t* attr_array = nullptr;    // device, n entries: attractor states, or scratch colours
+  std::unique_ptr<DeviceWorklist> work_list;  // nodes of the current sub-game
+
+ private:
+  // One call of the recursion: its level and the player of its top colour.
+  struct Frame {
+    uint32_t level;
+    unsigned int player;
+  };
+  enum class Next { descend, returned };
+
+  Next enter(Frame& frame);
+  Next pass(Frame& frame);
+  Next resume(Frame& frame);
+  void solve_level(uint32_t level);
+  uint32_t rebuild(uint32_t level);
+
+  color_t* color_ = nullptr;
+  const Attract* attract_ = nullptr;
+};

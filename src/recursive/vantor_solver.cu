@@ -1,0 +1,16 @@
+#include "recursive/vantor_solver.h"
+
+#include "cudaPGSolver/device_memory_ptr.h"
+#include "recursive/attractor.h"
+
+VantorSolver::VantorSolver(uint32_t n) : levels(n) {}
+
+void VantorSolver::solve(DeviceMemoryPtr& memory) {
+  levels.solve(memory.color,
+               [&memory](uint32_t* attr_array, unsigned int player) { compute_attractor(memory, attr_array, player); });
+}
+
+void recursive_solve(DeviceMemoryPtr& memory, const ParityGame&, const cudaDeviceProp&, TimeList*) {
+  VantorSolver solver(memory.n_nodes);
+  solver.solve(memory);
+}
