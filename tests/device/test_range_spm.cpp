@@ -278,9 +278,11 @@ class BlockSize : public RangeSpm {
     p.sharedMemPerBlock = 49152;
     p.maxThreadsPerMultiProcessor = 1536;
     std::ostringstream captured;
-    std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
+    struct Restore {
+      std::streambuf* old;
+      ~Restore() { std::cerr.rdbuf(old); }
+    } restore{std::cerr.rdbuf(captured.rdbuf())};
     const uint32_t block = Korrel::choose_block_size(1000, bytes, 256, p);
-    std::cerr.rdbuf(old);
     warnings = captured.str();
     return block;
   }
