@@ -26,6 +26,16 @@ class ScopedDeviceArray {
     count_ = 0;
   }
 
+  // Exchanges the arrays, e.g. to replace one by a rearranged copy.
+  void swap(ScopedDeviceArray& other) {
+    T* p = ptr_;
+    ptr_ = other.ptr_;
+    other.ptr_ = p;
+    const std::size_t c = count_;
+    count_ = other.count_;
+    other.count_ = c;
+  }
+
   T* get() const { return ptr_; }
   std::size_t size() const { return count_; }
 

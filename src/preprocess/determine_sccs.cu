@@ -2,6 +2,7 @@
 #include <thrust/fill.h>
 #include <string>
 
+#include "arena/gpu_arena.h"
 #include "common/launch.h"
 #include "common/scoped_device_array.h"
 #include "kernels/scc_kernels.h"
@@ -26,11 +27,11 @@ void check_scc_word_capacity(uint32_t n_nodes) {
 }
 
 void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) {
+  if (g.n_nodes == 0) return;  // nothing to decompose, and no arrays to read
   if (g.n_pred == nullptr || g.pred_begin == nullptr || g.pred_array == nullptr)
     throw std::string("preprocess: determine_sccs requires the predecessors to be loaded onto the device.\n");
   check_scc_word_capacity(g.n_nodes);
   const uint32_t n = g.n_nodes;
-  if (n == 0) return;
   const unsigned int grid = blocks_for(n, block);
 
   ScopedDeviceArray<uint32_t> votes(3u * static_cast<std::size_t>(n));
@@ -68,6 +69,22 @@ void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) 
 
   changed.release();
   votes.release();
+}
+
+}  // namespace preprocess
+
+namespace preprocess {
+
+void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const cudaGpuArena& arena) {
+  DeviceGraph g;
+  g.n_nodes = arena.n_nodes;
+  g.n_succ = arena.device.succ.count;
+  g.succ_begin = arena.device.succ.begin;
+  g.succ_array = arena.device.succ.targets;
+  g.n_pred = arena.device.pred.count;
+  g.pred_begin = arena.device.pred.begin;
+  g.pred_array = arena.device.pred.targets;
+  determine_sccs(scc_id, scc_rank, g);
 }
 
 }  // namespace preprocess
