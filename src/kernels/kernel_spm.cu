@@ -84,14 +84,17 @@ __device__ void iteration_main(int* B, bool* go_on, int* valuation_out, const in
     *go_on = true;
     return;
   }
+  // Measures only grow. A lift can come out lower than the current measure
+  // once an Odd node drops an edge to a successor that Even has won in the
+  // meantime; taking it would let measures fall and rise again, and a cycle
+  // of nodes could pass the same values around for ever.
   int* out = valuation_out + static_cast<std::size_t>(v - first) * n_ranks;
   const int* in = row_of(valuation_in, v, first, n_ranks);
-  bool changed = false;
-  for (uint32_t k = 0; k <= m; ++k) {
-    out[k] = B[k];
-    if (B[k] != in[k]) changed = true;
-  }
-  if (changed) *go_on = true;
+  uint32_t k = 0;
+  while (k <= m && B[k] == in[k]) ++k;
+  const bool raised = k <= m && B[k] > in[k];
+  for (uint32_t j = 0; j <= m; ++j) out[j] = raised ? B[j] : in[j];
+  if (raised) *go_on = true;
 }
 
 __global__ void iteration_range(bool* go_on, int* valuation_out, const int* valuation_in, const uint32_t* rank_counter,

@@ -209,6 +209,39 @@ TEST_F(RangeSpm, OwnersTakeTheLexicographicallyBestSuccessor) {
   EXPECT_EQ(std::vector<int>(out.begin() + 2, out.begin() + 4), (std::vector<int>{1, 1})) << "Odd: max (1, 0), raised";
 }
 
+TEST_F(RangeSpm, MeasuresNeverFall) {
+  // Nodes 0 (Even) and 1 (Odd), colour 4, pass their measures to each other.
+  DeviceRange game({{4, 4}, {0, 1}, {{1}, {0}}, {scc0, scc0}});
+  std::vector<int> out, again;
+  EXPECT_TRUE(lifting_pass(game, 0, 2, 1, {2}, {1, 0}, out));
+  EXPECT_EQ(out, (std::vector<int>{1, 1}));
+  EXPECT_FALSE(lifting_pass(game, 0, 2, 1, {2}, out, again));
+  EXPECT_EQ(again, (std::vector<int>{1, 1}));
+}
+
+// Odd's node 1 takes measure 1 from node 2 before node 2 is won by Even and
+// dropped from 1's moves; its lift then falls to 0. Node 5 (Odd) has copied
+// the 1 and passes it to node 6 and back. Were measures allowed to fall, 5
+// and 6 would exchange 1 and 0 for ever.
+TEST_F(RangeSpm, LiftingStopsAfterAnOddNodeLosesItsBestMove) {
+  const RangeGame g = {{0, 4, 3, 3, 2, 4, 4},
+                       {0, 1, 0, 0, 0, 1, 0},
+                       {{0}, {2, 4}, {3, 1}, {0, 2}, {1, 5}, {6, 1}, {5}},
+                       {0x60000000u, scc0 | 1, scc0 | 1, scc0 | 1, scc0 | 1, scc0 | 1, scc0 | 1}};
+  DeviceRange game(g);
+  std::vector<int> a(6, 0), b;
+  int passes = 0;
+  bool go_on = true;
+  while (go_on && passes < 20) {
+    go_on = lifting_pass(game, 1, 6, 1, {2}, a, b);
+    a.swap(b);
+    ++passes;
+  }
+  ASSERT_FALSE(go_on) << "still changing after 20 passes";
+  finalize(game, 1, 6, 1, a);
+  EXPECT_EQ(game.colors(), (std::vector<color_t>{0, 0, 0, 0, 0, 0, 0}));
+}
+
 TEST_F(RangeSpm, EvenColourTruncatesToItsVisibleComponents) {
   // Node 0 has colour 4: only component 0 is visible, component 1 stays 0.
   DeviceRange game({{4, 2}, {0, 0}, {{1}, {0}}, {scc0, scc0}});
