@@ -89,7 +89,7 @@ void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes,
   const std::size_t words = (shared_bytes + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t);
   const int workers = s.worker_threads > 0 ? s.worker_threads : omp_get_max_threads();
   // Small launches are not worth waking the worker threads for.
-  const bool parallel = workers > 1 && grid > 1 && static_cast<std::size_t>(grid) * block >= 2048;
+  const bool parallel = workers > 1 && grid > 1 && static_cast<std::size_t>(grid) * block >= 8192;
 #pragma omp parallel for schedule(dynamic, 4) num_threads(workers) if (parallel)
   for (long b = 0; b < static_cast<long>(grid); ++b) {
     if (shared_memory.size() < words) shared_memory.resize(words);

@@ -36,4 +36,21 @@ struct DeviceMemoryPtr {
   void allocate_and_initilaize(const ParityGame& game, bool with_predecessors);
   // Frees every buffer that is present and zeroes the structure.
   void release();
+
+  // Working buffers of the progress-measure solvers (sizes in elements).
+  // Each refuses a buffer that is already allocated.
+  void allocate_rank_counter(uint32_t count);
+  // valuation and valuation_next, n_nodes rows of valuation_dim ints each.
+  void allocate_valuation(uint32_t valuation_dim);
+  // Clears both valuation arrays.
+  void initialize_valuation(uint32_t valuation_dim);
+
+  // work_list = 0 .. n_nodes - 1.
+  void reset_work_list();
+  // Turns the flags in work_list_permutation[0 .. n_nodes - 1] into the next
+  // work list (flagged nodes in increasing order); returns its length.
+  uint32_t rebuild_work_list();
+  // Keeps the still undecided nodes of work_list[0 .. count - 1], in their
+  // order; the former list becomes work_list_next. Returns the new length.
+  uint32_t compact_active_nodes(uint32_t count);
 };

@@ -25,6 +25,14 @@ __global__ void find_color_for_attractor(unsigned short* color, unsigned int c, 
   attr[v] = color[v] == c ? 2u : 1u;
 }
 
+__global__ void find_won_for_attractor(unsigned short* color, unsigned int mark, unsigned int* active,
+                                       unsigned int level, unsigned int* list, unsigned int n, unsigned int* attr) {
+  const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= n) return;
+  const unsigned int v = list[t];
+  attr[v] = active[v] > level && color[v] == mark ? 2u : 1u;
+}
+
 __global__ void disable_attractor_nodes(unsigned int* active, unsigned int* attr, unsigned int* list,
                                         unsigned int n) {
   const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;

@@ -20,6 +20,12 @@ __global__ void mark_won(unsigned short* color, unsigned int mark, unsigned int*
 __global__ void find_color_for_attractor(unsigned short* color, unsigned int c, unsigned int* list, unsigned int n,
                                          unsigned int* attr);
 
+// attr[v] = 2 when v lies above level (it belonged to the deeper sub-game
+// just solved) and carries the mark, else 1, for v = list[t]. Nodes at the
+// level itself may hold marks left from an earlier pass; they are no targets.
+__global__ void find_won_for_attractor(unsigned short* color, unsigned int mark, unsigned int* active,
+                                       unsigned int level, unsigned int* list, unsigned int n, unsigned int* attr);
+
 // active[v] += attr[v] & 1 for v = list[t]: nodes outside the attractor move
 // one level down, attractor nodes stay.
 __global__ void disable_attractor_nodes(unsigned int* active, unsigned int* attr, unsigned int* list, unsigned int n);

@@ -15,12 +15,14 @@
 
 namespace {
 
-void device_alloc(uint32_t*& ptr, std::size_t count, const char* text) {
+template <class T>
+void device_alloc(T*& ptr, std::size_t count, const char* text) {
   if (count == 0) return;
-  check_cuda(cudaMalloc(reinterpret_cast<void**>(&ptr), count * sizeof(uint32_t)), text);
+  check_cuda(cudaMalloc(reinterpret_cast<void**>(&ptr), count * sizeof(T)), text);
 }
 
-void free_unchecked(uint32_t*& ptr) {
+template <class T>
+void free_unchecked(T*& ptr) {
   if (ptr != nullptr) cudaFree(ptr);
   ptr = nullptr;
 }
@@ -39,6 +41,7 @@ LevelRecursion::~LevelRecursion() {
   work_list.reset();
   free_unchecked(active_nodes);
   free_unchecked(attr_array);
+  free_unchecked(game_color);
 }
 
 void LevelRecursion::solve(color_t* color, const Attract& attract) {
@@ -50,6 +53,8 @@ void LevelRecursion::solve(color_t* color, const Attract& attract) {
   active_begin = active_nodes;
   active_end = active_nodes + n_nodes;
   device_alloc(attr_array, n_nodes, "Error allocating attr_array");
+  device_alloc(game_color, n_nodes, "Error allocating game_color");
+  if (n_nodes != 0) copy_array<Space::device, Space::device>(game_color, color, n_nodes);
   work_list.reset(new DeviceWorklist(n_nodes));
   solve_level(0);
 }
@@ -91,7 +96,7 @@ LevelRecursion::Next LevelRecursion::pass(Frame& frame) {
   const unsigned int b = blocks_for(s, 256);
   unsigned int* list = work_list->get_raw_pointer();
 
-  launch_kernel(kernel::copy_array, b, 256, 0, color_, attr_array, list, s);
+  launch_kernel(kernel::copy_array, b, 256, 0, game_color, attr_array, list, s);
   const auto extremes = thrust::minmax_element(thrust::device, attr_array, attr_array + s);
   const uint32_t lo = read_device(extremes.first);
   const uint32_t hi = read_device(extremes.second);
@@ -103,7 +108,7 @@ LevelRecursion::Next LevelRecursion::pass(Frame& frame) {
   check_last_error("error finding max color");
 
   launch_kernel(kernel::zero_mem, n_blocks, 256, 0, attr_array, n_nodes);
-  launch_kernel(kernel::find_color_for_attractor, b, 256, 0, color_, hi, list, s, attr_array);
+  launch_kernel(kernel::find_color_for_attractor, b, 256, 0, game_color, hi, list, s, attr_array);
   check_last_error("error marking max color");
 
   frame.player = hi & 1u;
@@ -123,7 +128,8 @@ LevelRecursion::Next LevelRecursion::resume(Frame& frame) {
   unsigned int* list = work_list->get_raw_pointer();
 
   launch_kernel(kernel::zero_mem, n_blocks, 256, 0, attr_array, n_nodes);
-  launch_kernel(kernel::find_color_for_attractor, n_blocks, 256, 0, color_, 1u - p, list, s2, attr_array);
+  launch_kernel(kernel::find_won_for_attractor, n_blocks, 256, 0, color_, 1u - p, active_nodes, level, list, s2,
+                attr_array);
   check_last_error("error finding winning set");
 
   (*attract_)(attr_array, 1u - p);

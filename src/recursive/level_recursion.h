@@ -10,6 +10,10 @@ class DeviceWorklist;
 // VantorSolverV2, which differ only in where the game lies and in how they
 // compute attractors.
 //
+// The marks never stand in for colours: the sub-games of a later pass are
+// solved with their own colours, kept in game_color, and only marks written
+// by the deeper call just finished count as the opponent's winnings there.
+//
 // Sub-games are never copied: a node belongs to the sub-game of level L when
 // active_nodes[v] >= L, and removing a set from that sub-game raises every
 // other node of it to L + 1. Colours are first raised by 2 so that the values
@@ -36,6 +40,7 @@ class LevelRecursion {
   uint32_t* active_end = nullptr;    // active_nodes[0 .. n)
   uint32_t* active_nodes = nullptr;  // device, n entries: level of each node
   uint32_t* attr_array = nullptr;    // device, n entries: attractor states, or scratch colours
+  color_t* game_color = nullptr;     // device, n entries: the shifted colours, never marked
   std::unique_ptr<DeviceWorklist> work_list;  // nodes of the current sub-game
 
  private:

@@ -2,7 +2,6 @@
 // small random games, many SCCs, one big SCC, self-loops everywhere, single
 // colours, and games of several ranges.
 #include <gtest/gtest.h>
-#include <omp.h>
 
 #include <algorithm>
 #include <map>
@@ -100,21 +99,11 @@ TestGame block_game(uint32_t blocks, uint32_t block_size, uint32_t max_color, ui
 
 class KorrelSolve : public ::testing::Test {
  protected:
-  // Thrust's parallel regions cost more than the work on games of this
-  // size; the kernels of small grids run on one thread anyway.
-  void SetUp() override {
-    hostrt::reset();
-    threads_ = omp_get_max_threads();
-    omp_set_num_threads(1);
-  }
+  void SetUp() override { hostrt::reset(); }
   void TearDown() override {
-    omp_set_num_threads(threads_);
     EXPECT_EQ(hostrt::live_allocations(), 0u) << "device memory leaked";
     hostrt::reset();
   }
-
- private:
-  int threads_ = 1;
 };
 
 TEST_F(KorrelSolve, AgreesWithTheReferenceOnSmallRandomGames) {
@@ -264,8 +253,6 @@ std::size_t range_count(const TestGame& g) {
 }
 
 TEST_F(KorrelSolve, AgreesWithTheReferenceOnGamesOfSeveralRanges) {
-  // All worker threads here, so that the kernels' blocks run concurrently.
-  omp_set_num_threads(2);
   const TestGame a = large_game(70000, 11, 0.3);
   EXPECT_GE(range_count(a), 2u);
   EXPECT_EQ(compare(a), "");

@@ -1,0 +1,165 @@
+#include "cudaPGSolver/spm_common.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <thrust/execution_policy.h>
+#include <thrust/functional.h>
+#include <thrust/scan.h>
+
+#include "common/check_cuda.h"
+#include "common/device_array.h"
+#include "common/launch.h"
+#include "kernels/auxiliary_kernel.h"
+#include "kernels/simple_spm_kernel.h"
+
+namespace {
+
+const unsigned int aux_block = 256;
+
+// A device buffer that is freed however the scope is left.
+template <class T>
+struct ScratchArray {
+  T* ptr = nullptr;
+  explicit ScratchArray(std::size_t count) { alloc_array<Space::device>(ptr, count); }
+  ~ScratchArray() {
+    if (ptr != nullptr) cudaFree(ptr);
+  }
+  ScratchArray(const ScratchArray&) = delete;
+  ScratchArray& operator=(const ScratchArray&) = delete;
+};
+
+}  // namespace
+
+ColorRanks prepare_color_ranks(DeviceMemoryPtr& memory, const ParityGame& game) {
+  const uint32_t n = game.n_nodes;
+  const std::size_t n_colors = static_cast<std::size_t>(game.max_color) + 1;
+  // Whole words, so that zero_mem can clear the table.
+  const std::size_t words = round_up(n_colors * sizeof(color_t), 4) / 4;
+  ScratchArray<unsigned int> used(words);
+  color_t* used_colors = reinterpret_cast<color_t*>(used.ptr);
+  launch_kernel(kernel::zero_mem, blocks_for(static_cast<unsigned int>(words), aux_block), aux_block, 0, used.ptr,
+                static_cast<unsigned int>(words));
+  launch_kernel(kernel::preproc::old::determine_used_colors, blocks_for(n, aux_block), aux_block, 0, used_colors,
+                memory.color, n);
+  std::vector<color_t> map(n_colors);
+  copy_array<Space::host, Space::device>(map.data(), used_colors, n_colors);
+
+  const uint32_t top_parity = game.max_color & 1u;
+  uint32_t rank = 1;
+  uint32_t previous = top_parity;
+  for (int c = game.max_color; c >= static_cast<int>(game.min_color); --c) {
+    if (map[c] == 0) continue;
+    const uint32_t parity = static_cast<uint32_t>(c) & 1u;
+    if (parity != previous) ++rank;
+    map[c] = static_cast<color_t>(2 * rank + parity);
+    previous = parity;
+    char line[64];
+    std::snprintf(line, sizeof line, "Color %d becomes % d.\n", c, static_cast<int>(map[c]));
+    std::cout << line << std::flush;
+  }
+
+  copy_array<Space::device, Space::host>(used_colors, map.data(), n_colors);
+  launch_kernel(kernel::preproc::old::set_colors, blocks_for(n, aux_block), aux_block, 0, memory.color,
+                static_cast<const color_t*>(used_colors), n);
+  check_cuda(cudaDeviceSynchronize(), "error while renumbering the colours");
+  return ColorRanks{rank + 1, top_parity};
+}
+
+void count_color_ranks(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t valuation_dim) {
+  memory.allocate_rank_counter(valuation_dim);
+  ScratchArray<unsigned int> temp(n_nodes);
+  for (uint32_t i = 1; i < valuation_dim; ++i) {
+    uint32_t count = 0;
+    if (n_nodes == 0) {
+      // No last element to take: the rank is empty.
+      copy_array<Space::device, Space::host>(memory.rank_counter + i, &count, 1);
+    } else {
+      launch_kernel(kernel::preproc::old::count_rank, blocks_for(n_nodes, aux_block), aux_block, 0, temp.ptr,
+                    static_cast<const color_t*>(memory.color), static_cast<unsigned short>(i), n_nodes);
+      thrust::inclusive_scan(thrust::device, temp.ptr, temp.ptr + n_nodes, temp.ptr, thrust::plus<unsigned int>());
+      copy_array<Space::device, Space::device>(memory.rank_counter + i, temp.ptr + (n_nodes - 1), 1);
+      copy_array<Space::host, Space::device>(&count, memory.rank_counter + i, 1);
+    }
+    std::cerr << "There are " << count << " nodes of color rank " << i << std::endl;
+  }
+}
+
+unsigned int choose_spm_block_size(const cudaDeviceProp& properties, uint32_t valuation_dim) {
+  const std::size_t measure_bytes = static_cast<std::size_t>(valuation_dim) * 4;
+  const std::size_t fitting = properties.sharedMemPerBlock / measure_bytes;
+  if (fitting == 0) {
+    throw std::string("Too many colour ranks: the measure of one thread (") + std::to_string(measure_bytes) +
+        " bytes) does not fit into the shared memory of a block (" + std::to_string(properties.sharedMemPerBlock) +
+        " bytes)";
+  }
+  const std::size_t resident = static_cast<std::size_t>(std::max(properties.maxThreadsPerMultiProcessor, 0));
+  if (resident == 0) throw std::string("No block size for the spm kernel: the device reports no resident threads");
+  const std::size_t h = std::min(fitting, resident);
+
+  unsigned int m = 256;
+  while (m > h) m /= 2;
+  while (m > 64 && h / m < 2) m /= 2;
+
+  if (m < 64) std::cerr << "Warning: number of threads per block is less than " << 64 << std::endl;
+  if (h / m < 2) std::cerr << "Warning: average number of block per MP is less than " << 2 << std::endl;
+  std::cerr << "Going to use a block size of " << m << " for the spm kernel" << std::endl << std::endl;
+  return m;
+}
+
+SpmLaunch spm_common_start(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
+                           bool with_work_list, TimeList* list, SpmStats* stats) {
+  const double started = seconds_now();
+  // Failures before this solve were reported by their own statuses; what the
+  // launch checks below see must be this solve's.
+  cudaGetLastError();
+  const ColorRanks ranks = prepare_color_ranks(memory, game);
+  count_color_ranks(memory, game.n_nodes, ranks.valuation_dim);
+  memory.allocate_valuation(ranks.valuation_dim);
+  const unsigned int block = choose_spm_block_size(properties, ranks.valuation_dim);
+  check_cuda(cudaDeviceSynchronize(), "error before clearing the measures");
+  memory.initialize_valuation(ranks.valuation_dim);
+  if (with_work_list) memory.reset_work_list();
+  check_last_error("error while clearing the measures: ");
+  if (list) list->add("Init phase took: ");
+  if (stats) {
+    stats->block_size = block;
+    stats->valuation_dim = ranks.valuation_dim;
+    stats->init_seconds = seconds_now() - started;
+  }
+  return SpmLaunch{ranks.valuation_dim, ranks.top_parity, block,
+                   static_cast<std::size_t>(block) * ranks.valuation_dim * 4};
+}
+
+void store_go_on(DeviceMemoryPtr& memory, bool value) {
+  check_cuda(cudaMemcpy(memory.go_on, &value, 1, cudaMemcpyHostToDevice), "error while copying go_on to device");
+}
+
+bool load_go_on(const DeviceMemoryPtr& memory) {
+  bool value = false;
+  check_cuda(cudaMemcpy(&value, memory.go_on, 1, cudaMemcpyDeviceToHost), "error while copying go_on to host");
+  return value;
+}
+
+void synchronize(const char* kernel_name) {
+  check_cuda(cudaDeviceSynchronize(), std::string(kernel_name) + " failed: ");
+}
+
+void check_launch(const char* kernel_name) {
+  check_last_error(std::string(kernel_name) + " could not be launched: ");
+}
+
+void finalize_simple_spm(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t top_parity) {
+  launch_kernel(kernel::simple_spm_iteration_finalize, blocks_for(n_nodes, aux_block), aux_block, 0, memory.color,
+                n_nodes, top_parity);
+  check_launch("kernel::simple_spm_iteration_finalize");
+  synchronize("kernel::simple_spm_iteration_finalize");
+}
+
+double seconds_now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The frame shared by the six progress-measure solvers: colour ranks, rank
+// counts, the block size of the lifting kernels, the common start and the
+// small device steps of every iteration loop.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/platform.h"
+#include "cudaPGSolver/device_memory_ptr.h"
+#include "host/parity_game.h"
+#include "host/time_list.h"
+
+struct ColorRanks {
+  uint32_t valuation_dim;  // last rank + 1
+  uint32_t top_parity;     // parity of the largest colour
+};
+
+// Renumbers the device colours to 2 * rank + parity (ranks: maximal runs of
+// equal parity from the largest colour down, rank 1 first) and prints one
+// "Color ... becomes ..." line per colour in use on standard output.
+ColorRanks prepare_color_ranks(DeviceMemoryPtr& memory, const ParityGame& game);
+
+// Allocates rank_counter and fills entry r (r >= 1) with the number of nodes
+// of rank r, printing each count on standard error.
+void count_color_ranks(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t valuation_dim);
+
+// Threads per block of a lifting kernel, from the shared memory one thread's
+// measure needs; prints the choice and its warnings on standard error. Throws
+// when not even one thread's measure fits into a block's shared memory.
+unsigned int choose_spm_block_size(const cudaDeviceProp& properties, uint32_t valuation_dim);
+
+// What a solver run did, for tests and benchmarks.
+struct SpmStats {
+  struct Compaction {
+    uint32_t before_iteration;  // 1-based number of the lifting launch that followed it
+    uint32_t count;             // length of the active list after it
+  };
+  uint32_t iterations = 0;  // lifting launches
+  uint64_t lifted = 0;      // list entries or nodes handed to lifting threads, summed over launches
+  uint32_t block_size = 0;
+  uint32_t valuation_dim = 0;
+  std::vector<Compaction> compactions;
+  double init_seconds = 0;     // colour ranks to cleared buffers
+  double lifting_seconds = 0;  // the iteration loop, final kernel included
+};
+
+// Launch shape of the lifting kernels after the common start.
+struct SpmLaunch {
+  uint32_t valuation_dim;
+  uint32_t top_parity;
+  unsigned int block_size;
+  std::size_t shared_bytes;  // block_size measures of valuation_dim ints
+};
+
+// Colour ranks, rank counts, valuation buffers, block size, cleared measures,
+// the work list when asked for, and the "Init phase took: " lap.
+SpmLaunch spm_common_start(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
+                           bool with_work_list, TimeList* list, SpmStats* stats);
+
+// Device steps of the iteration loops; every status is checked.
+void store_go_on(DeviceMemoryPtr& memory, bool value);
+bool load_go_on(const DeviceMemoryPtr& memory);
+void synchronize(const char* kernel_name);
+// A launch the runtime refused ran nothing; carrying on would read an
+// untouched go_on as convergence, so it is an error.
+void check_launch(const char* kernel_name);
+// Gives every node left undecided by a one-sided solve to top_parity.
+void finalize_simple_spm(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t top_parity);
+
+// Seconds since the given steady-clock reading, and the reading now.
+double seconds_now();

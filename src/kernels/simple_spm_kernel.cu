@@ -1,0 +1,131 @@
+#include "kernels/simple_spm_kernel.h"
+
+#include <cstddef>
+
+#include "kernels/spm_measure.h"
+
+namespace kernel {
+
+__device__ bool simple_spm_iteration_main(const unsigned int* rank_counter, unsigned int v, const int* valuation,
+                                          int* valuation_next, unsigned short* color, const unsigned char* owner,
+                                          unsigned int* n_succ, const unsigned int* succ_begin,
+                                          unsigned int* succ_array, unsigned int n_nodes,
+                                          unsigned int valuation_dim, unsigned int top_parity) {
+  if (valuation_dim < 3) {
+    // One colour rank: every play is won by top_parity. Only a colour that
+    // really changes counts, or the loop would never see a quiet iteration.
+    const bool changed = color[v] != top_parity;
+    color[v] = static_cast<unsigned short>(top_parity);
+    return changed;
+  }
+  const unsigned int c = color[v] >> 1;
+  if (c == 0) return false;  // decided
+  const unsigned int count = n_succ[v];
+  if (count == 0) return false;
+  const unsigned int o = owner[v];
+  const unsigned int b = succ_begin[v];
+  unsigned int end = b + count;
+
+  PG_DYNAMIC_SHARED(int, nxt_buffer);
+  int* best = nxt_buffer + threadIdx.x * valuation_dim;
+  for (unsigned int i = 2; i < valuation_dim; i += 2) best[i] = 0;
+  // top_parity's nodes minimise; their start value loses against any successor.
+  if (o == top_parity && color[v] > 3) best[2] = static_cast<int>(n_nodes + 1);
+  const int sign = o == top_parity ? -1 : 1;
+
+  unsigned int e = b;
+  while (e < end) {
+    const unsigned int w = succ_array[e];
+    const unsigned int cw = color[w];
+    if (cw < 2) {
+      if (cw == o) {
+        color[v] = static_cast<unsigned short>(o);
+        succ_array[b] = w;
+        n_succ[v] = 1;
+        return true;
+      }
+      --end;
+      succ_array[e] = succ_array[end];
+      continue;
+    }
+    const int* row = valuation + static_cast<std::size_t>(w) * valuation_dim;
+    int decided = 0;
+    for (unsigned int i = 2; i <= c; i += 2) {
+      const int x = row[i];
+      if (decided == 0) {
+        decided = sign * compare_sign(best[i], x);
+        if (decided > 0) break;  // best already preferred
+      }
+      best[i] = x;
+    }
+    ++e;
+  }
+
+  n_succ[v] = end - b;
+  if (end == b) {
+    color[v] = static_cast<unsigned short>(1 - o);
+    return true;
+  }
+  const unsigned int p = color[v] & 1u;
+  if (p != top_parity && !raise_measure(best, rank_counter, c)) {
+    color[v] = static_cast<unsigned short>(p);
+    return true;
+  }
+  const int* old_row = valuation + static_cast<std::size_t>(v) * valuation_dim;
+  int* next_row = valuation_next + static_cast<std::size_t>(v) * valuation_dim;
+  bool changed = false;
+  for (unsigned int i = 2; i < valuation_dim; i += 2) {
+    if (best[i] != old_row[i]) changed = true;
+    next_row[i] = best[i];
+  }
+  return changed;
+}
+
+__global__ void simple_spm_iteration(const unsigned int* rank_counter, const int* valuation, int* valuation_next,
+                                     bool* go_on, unsigned short* color, const unsigned char* owner,
+                                     unsigned int* n_succ, const unsigned int* succ_begin, unsigned int* succ_array,
+                                     unsigned int n_nodes, unsigned int valuation_dim, unsigned int top_parity) {
+  const unsigned int v = blockIdx.x * blockDim.x + threadIdx.x;
+  if (v >= n_nodes) return;
+  if (simple_spm_iteration_main(rank_counter, v, valuation, valuation_next, color, owner, n_succ, succ_begin,
+                                succ_array, n_nodes, valuation_dim, top_parity))
+    *go_on = true;
+}
+
+__global__ void simple_spm_iteration_wl(const unsigned int* rank_counter, const int* valuation,
+                                        int* valuation_next, bool* go_on, const unsigned int* work_list,
+                                        unsigned int* work_list_permutation, unsigned short* color,
+                                        const unsigned char* owner, unsigned int* n_succ,
+                                        const unsigned int* n_pred, const unsigned int* succ_begin,
+                                        const unsigned int* pred_begin, unsigned int* succ_array,
+                                        const unsigned int* pred_array, unsigned int count, unsigned int n_nodes,
+                                        unsigned int valuation_dim, unsigned int top_parity) {
+  const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= count) return;
+  const unsigned int v = work_list[t];
+  if (simple_spm_iteration_main(rank_counter, v, valuation, valuation_next, color, owner, n_succ, succ_begin,
+                                succ_array, n_nodes, valuation_dim, top_parity)) {
+    flag_predecessors(v, n_pred, pred_begin, pred_array, work_list_permutation);
+    *go_on = true;
+  }
+}
+
+__global__ void simple_spm_iteration_oan(const unsigned int* rank_counter, const int* valuation,
+                                         int* valuation_next, bool* go_on, unsigned short* color,
+                                         const unsigned char* owner, unsigned int* n_succ,
+                                         const unsigned int* succ_begin, unsigned int* succ_array,
+                                         const unsigned int* work_list, unsigned int count, unsigned int n_nodes,
+                                         unsigned int valuation_dim, unsigned int top_parity) {
+  const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= count) return;
+  if (simple_spm_iteration_main(rank_counter, work_list[t], valuation, valuation_next, color, owner, n_succ,
+                                succ_begin, succ_array, n_nodes, valuation_dim, top_parity))
+    *go_on = true;
+}
+
+__global__ void simple_spm_iteration_finalize(unsigned short* color, unsigned int n, unsigned int top_parity) {
+  const unsigned int v = blockIdx.x * blockDim.x + threadIdx.x;
+  if (v < n && color[v] != 1 - top_parity) color[v] = static_cast<unsigned short>(top_parity);
+}
+
+}  // namespace kernel
