@@ -43,6 +43,11 @@ void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const cudaGpuArena& ar
 void prepare_game(cudaGpuArena& arena, color_t& color_bound, color_t& ref_parity, ScopedDeviceArray<uint32_t>& scc_id,
                   ScopedDeviceArray<uint32_t>& scc_rank, bool sort, bool sort_by_color);
 
+// The colour part of prepare_game, on an arena whose SCC words are known:
+// colour range and reference parity, trivial SCCs, per-SCC compression,
+// self-loops, the exchange of players and the normalised summary.
+void normalise_colors(cudaGpuArena& arena, color_t& color_bound, color_t& ref_parity, const uint32_t* scc_id);
+
 // Renumbers the nodes by SCC rank, ties by SCC word, then (by_color) by
 // colour, then by old index; scc_id and scc_rank follow, and every SCC id
 // names its representative's new index.
