@@ -32,6 +32,7 @@ RankCountFailure rank_count_failure(const std::string& text) {
                           "\n(In case of to little memory, try to compile Korrel with #define PARALLEL_COUNT 0.)"};
 }
 
+#if PARALLEL_COUNT
 void count_ranks_parallel(ScopedDeviceArray<uint32_t>& rank_counter, const DeviceGame& game, uint16_t n_ranks,
                           uint32_t first, uint32_t last) {
   const uint32_t count = last - first;
@@ -54,6 +55,7 @@ void count_ranks_parallel(ScopedDeviceArray<uint32_t>& rank_counter, const Devic
   keys_out.release();
   sums_out.release();
 }
+#endif
 
 }  // namespace
 
