@@ -1,6 +1,7 @@
 #include "host_scc.h"
 
 #include <algorithm>
+#include <random>
 
 HostSccs host_sccs(const std::vector<std::vector<uint32_t>>& succ) {
   const uint32_t n = static_cast<uint32_t>(succ.size());
@@ -66,4 +67,24 @@ HostSccs host_sccs(const std::vector<std::vector<uint32_t>>& succ) {
       for (uint32_t w : succ[v])
         if (r.component[w] != c) r.height[c] = std::max(r.height[c], r.height[r.component[w]] + 1);
   return r;
+}
+
+TestGame block_game(uint32_t blocks, uint32_t block_size, uint32_t max_color, uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  const uint32_t n = blocks * block_size;
+  std::vector<uint32_t> position(n);
+  for (uint32_t i = 0; i < n; ++i) position[i] = i;
+  std::shuffle(position.begin(), position.end(), rng);
+  TestGame g;
+  for (uint32_t v = 0; v < n; ++v) g.add_node(static_cast<uint32_t>(rng() % (max_color + 1)), rng() % 2);
+  for (uint32_t b = 0; b < blocks; ++b) {
+    for (uint32_t k = 0; k < block_size; ++k) {
+      auto& s = g.succ[position[b * block_size + k]];
+      if (block_size > 1 || rng() % 2) s.push_back(position[b * block_size + (k + 1) % block_size]);
+      if (rng() % 3 == 0) s.push_back(position[b * block_size + rng() % block_size]);
+      if (b > 0 && rng() % 2 == 0) s.push_back(position[rng() % (b * block_size)]);
+      if (s.empty()) s.push_back(position[b * block_size + k]);
+    }
+  }
+  return g;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "arena/gpu_arena.h"
+#include "host_scc.h"
 #include "random_game.h"
 #include "rangespm/korrel.h"
 #include "reference_solver.h"
@@ -73,28 +74,6 @@ std::string compare(const TestGame& g) {
       return "node " + std::to_string(v) + " (id " + std::to_string(g.id[v]) + "): Korrel " + std::to_string(got[v]) +
              ", reference " + std::to_string(want[v]);
   return "";
-}
-
-// Blocks of nodes, each strongly connected (a cycle with chords), with edges
-// to random earlier blocks; positions shuffled.
-TestGame block_game(uint32_t blocks, uint32_t block_size, uint32_t max_color, uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  const uint32_t n = blocks * block_size;
-  std::vector<uint32_t> position(n);
-  for (uint32_t i = 0; i < n; ++i) position[i] = i;
-  std::shuffle(position.begin(), position.end(), rng);
-  TestGame g;
-  for (uint32_t v = 0; v < n; ++v) g.add_node(static_cast<uint32_t>(rng() % (max_color + 1)), rng() % 2);
-  for (uint32_t b = 0; b < blocks; ++b) {
-    for (uint32_t k = 0; k < block_size; ++k) {
-      auto& s = g.succ[position[b * block_size + k]];
-      if (block_size > 1 || rng() % 2) s.push_back(position[b * block_size + (k + 1) % block_size]);
-      if (rng() % 3 == 0) s.push_back(position[b * block_size + rng() % block_size]);
-      if (b > 0 && rng() % 2 == 0) s.push_back(position[rng() % (b * block_size)]);
-      if (s.empty()) s.push_back(position[b * block_size + k]);
-    }
-  }
-  return g;
 }
 
 class KorrelSolve : public ::testing::Test {
