@@ -103,6 +103,27 @@ void solve_arena(Quiet& quiet, const std::vector<uint8_t>& expected) {
   compare(quiet, "alg 11", expected, arena.host.color);
 }
 
+// Device shapes that take small games through more of the launch logic:
+// many blocks of few threads, one thread per block, and an active-node list
+// that is compacted as early as the solver allows.
+cudaDeviceProp device_shape(const uint8_t* data, size_t size) {
+  unsigned int sum = 0;
+  for (size_t i = 0; i < size; ++i) sum += data[i];
+  cudaDeviceProp p = hostrt::default_device_properties();
+  switch (sum % 3) {
+    case 1:
+      p.maxThreadsPerMultiProcessor = 16;
+      p.multiProcessorCount = 0;
+      break;
+    case 2:
+      p.maxThreadsPerMultiProcessor = 1;
+      break;
+    default:
+      break;
+  }
+  return p;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -124,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::set<color_t> colors(game.color, game.color + game.n_nodes);
   game.release();
 
+  hostrt::set_device_properties(device_shape(data, size));
   if (colors.size() <= max_spm_colors) {
     for (unsigned int alg : {0u, 1u, 2u, 3u, 4u, 5u}) solve_csr(quiet, alg, expected);
   }
