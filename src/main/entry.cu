@@ -7,14 +7,30 @@
 
 #include "cudaPGSolver/solve.h"
 #include "host/time_list.h"
+#include "rangespm/korrel.h"
 
 namespace {
 
-void solve_pass(const std::string& file_name, unsigned int alg_id) {
+// The range solver is driven directly; every other algorithm goes through
+// solve_file.
+const unsigned int range_solver_alg_id = 20;
+
+// Returns the exit status of the run.
+int solve_pass(const std::string& file_name, unsigned int alg_id) {
   TimeList list;
   list.restart();
+  int status = 0;
   try {
-    solve_file(file_name, &list, true, alg_id);
+    if (alg_id == range_solver_alg_id) {
+      Korrel::solve(file_name, std::cout, true, false, &list);
+    } else {
+      solve_file(file_name, &list, true, alg_id);
+    }
+  } catch (const Korrel::RankCountFailure& failure) {
+    // Reported here rather than ending the process inside the solver, so that
+    // everything unwinds and standard output is complete.
+    std::cerr << failure.message << std::endl;
+    status = -1;
   } catch (const std::string& message) {
     std::cerr << "Caught exception: " << message << std::endl;
   } catch (const thrust::system::system_error& error) {
@@ -24,6 +40,7 @@ void solve_pass(const std::string& file_name, unsigned int alg_id) {
               << std::endl;
   }
   list.print(std::cerr);
+  return status;
 }
 
 }  // namespace
@@ -33,6 +50,5 @@ int program_main(int argc, char** argv, const char* program_name, unsigned int a
     std::cerr << "Usage: " << program_name << " [PGSolverFile]" << std::endl;
     return -1;
   }
-  solve_pass(argv[1], alg_id);
-  return 0;
+  return solve_pass(argv[1], alg_id);
 }

@@ -1,0 +1,160 @@
+#include "kernels/kernel_spm.h"
+
+#include <cstddef>
+
+namespace kernel {
+namespace small_progress_measure {
+
+namespace {
+
+__device__ inline const int* row_of(const int* valuation, uint32_t v, uint32_t first, uint16_t n_ranks) {
+  return valuation + static_cast<std::size_t>(v - first) * n_ranks;
+}
+
+// Raises B[0..m] to the smallest greater vector within the bounds: a component
+// at its bound rolls over to 0 and carries into the next more significant
+// one. False when no greater bounded vector exists.
+__device__ inline bool raise_measure(int* B, uint32_t m, const uint32_t* rank_counter) {
+  for (uint32_t k = m + 1; k-- > 0;) {
+    if (B[k] < static_cast<int>(rank_counter[k])) {
+      ++B[k];
+      return true;
+    }
+    B[k] = 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+__device__ void iteration_main(int* B, bool* go_on, int* valuation_out, const int* valuation_in,
+                               const uint32_t* rank_counter, uint16_t n_ranks, uint32_t count, uint32_t first,
+                               uint32_t v, color_t* color, const uint8_t* owner, uint32_t* n_succ,
+                               const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id) {
+  const color_t c = color[v];
+  if (c < 2 || n_succ[v] == 0) return;
+  const uint8_t o = owner[v];
+  const uint32_t m = c >= 3 ? (c - 3u) / 2u : 0u;
+  const int s = o == 0 ? -1 : 1;
+  const uint32_t group = scc_id[v];
+  for (uint32_t k = 0; k <= m; ++k) B[k] = 0;
+  // Worse for Even than any measure within the bounds.
+  if (o == 0) B[0] = static_cast<int>(count) + 1;
+
+  const uint32_t begin = succ_begin[v];
+  uint32_t end = begin + n_succ[v];
+  uint32_t j = begin;
+  while (j < end) {
+    const uint32_t w = succ_array[j];
+    const color_t cw = color[w];
+    if (cw < 2) {
+      if (cw == o) {
+        color[v] = o;
+        succ_array[begin] = w;
+        n_succ[v] = 1;
+        *go_on = true;
+        return;
+      }
+      succ_array[j] = succ_array[end - 1];
+      --end;
+      continue;
+    }
+    ++j;
+    if (c == 2) continue;
+    const int* x = scc_id[w] == group ? row_of(valuation_in, w, first, n_ranks) : nullptr;
+    int D = 0;
+    for (uint32_t k = 0; k <= m; ++k) {
+      const int xk = x != nullptr ? x[k] : 0;
+      if (D == 0) {
+        D = s * (B[k] - xk);
+        if (D > 0) break;  // B is already better for the owner
+      }
+      B[k] = xk;
+    }
+  }
+  n_succ[v] = end - begin;
+  if (end == begin) {
+    color[v] = static_cast<color_t>(1u - o);
+    *go_on = true;
+    return;
+  }
+  if (c == 2) return;
+  if ((c & 1u) && !raise_measure(B, m, rank_counter)) {
+    color[v] = 1;
+    *go_on = true;
+    return;
+  }
+  // Measures only grow. A lift can come out lower than the current measure
+  // once an Odd node drops an edge to a successor that Even has won in the
+  // meantime; taking it would let measures fall and rise again, and a cycle
+  // of nodes could pass the same values around for ever.
+  int* out = valuation_out + static_cast<std::size_t>(v - first) * n_ranks;
+  const int* in = row_of(valuation_in, v, first, n_ranks);
+  uint32_t k = 0;
+  while (k <= m && B[k] == in[k]) ++k;
+  const bool raised = k <= m && B[k] > in[k];
+  for (uint32_t j = 0; j <= m; ++j) out[j] = raised ? B[j] : in[j];
+  if (raised) *go_on = true;
+}
+
+__global__ void iteration_range(bool* go_on, int* valuation_out, const int* valuation_in, const uint32_t* rank_counter,
+                                uint16_t n_ranks, uint32_t count, uint32_t first, color_t* color,
+                                const uint8_t* owner, uint32_t* n_succ, const uint32_t* succ_begin,
+                                uint32_t* succ_array, const uint32_t* scc_id) {
+  PG_DYNAMIC_SHARED(int, nxt_buffer);
+  const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= count) return;
+  iteration_main(nxt_buffer + static_cast<std::size_t>(threadIdx.x) * n_ranks, go_on, valuation_out, valuation_in,
+                 rank_counter, n_ranks, count, first, first + t, color, owner, n_succ, succ_begin, succ_array,
+                 scc_id);
+}
+
+__global__ void count_rank_range_stencil(uint32_t* out, const color_t* color, uint16_t k, uint32_t count,
+                                         uint32_t first) {
+  const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= count) return;
+  const color_t c = color[first + t];
+  if (c >= 3 && (c & 1u) && (c - 3u) / 2u == k) out[t] = 1;
+}
+
+__global__ void finalize_range(const int* valuation, uint16_t n_ranks, uint32_t count, uint32_t first,
+                               color_t* color, uint8_t* owner, uint32_t* n_succ, const uint32_t* succ_begin,
+                               uint32_t* succ_array, const uint32_t* scc_id) {
+  PG_DYNAMIC_SHARED(int, nxt_buffer);
+  const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= count) return;
+  const uint32_t v = first + t;
+  if (color[v] < 2) return;
+  color[v] = 0;
+  const uint32_t degree = n_succ[v];
+  if (degree == 0) return;
+  if (owner[v] == 1) {
+    n_succ[v] = 0;
+    return;
+  }
+  int* B = nxt_buffer + static_cast<std::size_t>(threadIdx.x) * n_ranks;
+  for (uint32_t k = 0; k < n_ranks; ++k) B[k] = 0;
+  B[0] = static_cast<int>(count) + 1;
+  const uint32_t group = scc_id[v];
+  const uint32_t begin = succ_begin[v];
+  uint32_t best = 0;
+  for (uint32_t j = begin; j < begin + degree; ++j) {
+    const uint32_t w = succ_array[j];
+    const int* x = scc_id[w] == group ? row_of(valuation, w, first, n_ranks) : nullptr;
+    int D = 0;
+    for (uint32_t k = 0; k < n_ranks; ++k) {
+      const int xk = x != nullptr ? x[k] : 0;
+      if (D == 0) {
+        D = xk - B[k];
+        if (D > 0) break;
+      }
+      B[k] = xk;
+    }
+    if (D < 0) best = w;
+  }
+  succ_array[begin] = best;
+  n_succ[v] = 1;
+}
+
+}  // namespace small_progress_measure
+}  // namespace kernel

@@ -1,0 +1,49 @@
+#pragma once
+#include <cstdint>
+#include "common/platform.h"
+#include "host/types.h"
+
+// Small progress measures on one range of the normalised game: the nodes
+// first .. first + count - 1, whole SCCs, in ascending SCC rank. Colours 0 and
+// 1 are won marks; from 2 on a smaller colour is more significant, even ones
+// favour Even. A measure has n_ranks components, component k for colour
+// 2k + 3, component 0 most significant. Node v's row in a valuation array
+// starts at (v - first) * n_ranks.
+//
+// Measures flow only inside an SCC: a successor in another SCC of the range
+// (always a lower one) counts as the zero measure while it is undecided. The
+// component bounds are per-SCC counts, and these only bound the measures of
+// plays that stay in one SCC; an undecided lower node is either still decided
+// later (the mark then takes over) or won by Even at the end, i.e. an exit of
+// measure 0 from the upper SCC's point of view.
+namespace kernel {
+namespace small_progress_measure {
+
+// Lifts node v once (one thread's work of iteration_range); B is the thread's
+// slice of shared memory.
+__device__ void iteration_main(int* B, bool* go_on, int* valuation_out, const int* valuation_in,
+                               const uint32_t* rank_counter, uint16_t n_ranks, uint32_t count, uint32_t first,
+                               uint32_t v, color_t* color, const uint8_t* owner, uint32_t* n_succ,
+                               const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id);
+
+// One Jacobi lifting pass over the range: reads valuation_in, writes
+// valuation_out, decides nodes in place and drops edges to nodes won by the
+// opponent. Needs blockDim.x * n_ranks ints of dynamic shared memory.
+__global__ void iteration_range(bool* go_on, int* valuation_out, const int* valuation_in, const uint32_t* rank_counter,
+                                uint16_t n_ranks, uint32_t count, uint32_t first, color_t* color,
+                                const uint8_t* owner, uint32_t* n_succ, const uint32_t* succ_begin,
+                                uint32_t* succ_array, const uint32_t* scc_id);
+
+// out[t] = 1 for range node first + t of colour 2k + 3; nothing otherwise.
+__global__ void count_rank_range_stencil(uint32_t* out, const color_t* color, uint16_t k, uint32_t count,
+                                         uint32_t first);
+
+// After the last pass: every open node is won by Even; an Even node keeps
+// the single edge to its successor of least measure, an Odd node none.
+// Needs blockDim.x * n_ranks ints of dynamic shared memory.
+__global__ void finalize_range(const int* valuation, uint16_t n_ranks, uint32_t count, uint32_t first,
+                               color_t* color, uint8_t* owner, uint32_t* n_succ, const uint32_t* succ_begin,
+                               uint32_t* succ_array, const uint32_t* scc_id);
+
+}  // namespace small_progress_measure
+}  // namespace kernel

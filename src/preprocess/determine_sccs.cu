@@ -1,0 +1,90 @@
+#include <thrust/execution_policy.h>
+#include <thrust/fill.h>
+#include <string>
+
+#include "arena/gpu_arena.h"
+#include "common/launch.h"
+#include "common/scoped_device_array.h"
+#include "kernels/scc_kernels.h"
+#include "preprocess/cuda_preprocess.h"
+#include "common/device_flag.h"
+
+namespace preprocess {
+
+namespace {
+
+const unsigned int block = 256;
+
+typedef void (*UpdateWithFlag)(uint32_t*, const uint32_t*, uint32_t, bool*);
+
+}  // namespace
+
+void check_scc_word_capacity(uint32_t n_nodes) {
+  if (n_nodes > scc_word::max_nodes)
+    throw std::string("preprocess: determine_sccs supports at most 268435456 nodes (node indices must fit into 28 "
+                      "bits of an SCC word); this game has ") +
+        std::to_string(n_nodes) + ".\n";
+}
+
+void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) {
+  if (g.n_nodes == 0) return;  // nothing to decompose, and no arrays to read
+  if (g.n_pred == nullptr || g.pred_begin == nullptr || g.pred_array == nullptr)
+    throw std::string("preprocess: determine_sccs requires the predecessors to be loaded onto the device.\n");
+  check_scc_word_capacity(g.n_nodes);
+  const uint32_t n = g.n_nodes;
+  const unsigned int grid = blocks_for(n, block);
+
+  ScopedDeviceArray<uint32_t> votes(3u * static_cast<std::size_t>(n));
+  launch_kernel(kernel::scc::find_initial_pivot, grid, block, 0, scc_id, votes.get(), g.n_succ, g.n_pred, n);
+  launch_kernel(kernel::scc::set_initial_pivot, grid, block, 0, scc_id, votes.get(), g.n_succ, g.n_pred, n);
+  DeviceFlag changed;
+
+  for (;;) {
+    do {
+      changed.clear();
+      launch_kernel(kernel::scc::remove_trivial_sccs, grid, block, 0, scc_id, g.succ_begin, g.succ_array, g.n_succ,
+                    g.pred_begin, g.pred_array, g.n_pred, n, changed.get());
+    } while (changed.read());
+    do {
+      changed.clear();
+      launch_kernel(kernel::scc::pivot_propagation, grid, block, 0, scc_id, g.succ_begin, g.succ_array, g.n_succ,
+                    g.pred_begin, g.pred_array, g.n_pred, n, changed.get());
+    } while (changed.read());
+    changed.clear();
+    launch_kernel(kernel::scc::vote_scc_id, grid, block, 0, scc_id, votes.get(), n);
+    launch_kernel(static_cast<UpdateWithFlag>(kernel::scc::update_scc_id), grid, block, 0, scc_id,
+                  static_cast<const uint32_t*>(votes.get()), n, changed.get());
+    if (!changed.read()) break;
+  }
+
+  launch_kernel(kernel::scc::mark_singleton_sccs, grid, block, 0, scc_id, g.succ_begin, g.succ_array, g.n_succ, n);
+
+  thrust::fill(thrust::device, scc_rank, scc_rank + n, 0u);
+  do {
+    changed.clear();
+    launch_kernel(kernel::scc::compute_scc_rank_iteration, grid, block, 0, scc_rank,
+                  static_cast<const uint32_t*>(scc_id), g.n_succ, g.succ_begin, g.succ_array, n, changed.get());
+  } while (changed.read());
+  launch_kernel(kernel::scc::set_scc_rank, grid, block, 0, scc_rank, static_cast<const uint32_t*>(scc_id), n);
+
+  changed.release();
+  votes.release();
+}
+
+}  // namespace preprocess
+
+namespace preprocess {
+
+void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const cudaGpuArena& arena) {
+  DeviceGraph g;
+  g.n_nodes = arena.n_nodes;
+  g.n_succ = arena.device.succ.count;
+  g.succ_begin = arena.device.succ.begin;
+  g.succ_array = arena.device.succ.targets;
+  g.n_pred = arena.device.pred.count;
+  g.pred_begin = arena.device.pred.begin;
+  g.pred_array = arena.device.pred.targets;
+  determine_sccs(scc_id, scc_rank, g);
+}
+
+}  // namespace preprocess

@@ -1,0 +1,164 @@
+#include "rangespm/korrel_solver.h"
+
+#include <thrust/execution_policy.h>
+#include <thrust/extrema.h>
+#include <thrust/fill.h>
+#include <thrust/functional.h>
+#include <thrust/reduce.h>
+
+#include <algorithm>
+#include <iostream>
+#include <new>
+#include <utility>
+
+#include "common/check_cuda.h"
+#include "common/device_array.h"
+#include "common/device_flag.h"
+#include "common/launch.h"
+#include "kernels/kernel_spm.h"
+
+#ifndef PARALLEL_COUNT
+#define PARALLEL_COUNT 1
+#endif
+
+namespace Korrel {
+
+namespace {
+
+const unsigned int count_block = 256;
+
+RankCountFailure rank_count_failure(const std::string& text) {
+  return RankCountFailure{"Korrel::count_ranks: " + text +
+                          "\n(In case of to little memory, try to compile Korrel with #define PARALLEL_COUNT 0.)"};
+}
+
+#if PARALLEL_COUNT
+void count_ranks_parallel(ScopedDeviceArray<uint32_t>& rank_counter, const DeviceGame& game, uint16_t n_ranks,
+                          uint32_t first, uint32_t last) {
+  const uint32_t count = last - first;
+  const unsigned int grid = blocks_for(count, count_block);
+  ScopedDeviceArray<uint32_t> stencil(count), keys_out(count), sums_out(count);
+  for (uint16_t k = 0; k < n_ranks; ++k) {
+    thrust::fill(thrust::device, stencil.get(), stencil.get() + count, 0u);
+    launch_kernel(kernel::small_progress_measure::count_rank_range_stencil, grid, count_block, 0, stencil.get(),
+                  static_cast<const color_t*>(game.color), k, count, first);
+    // One key run per SCC: the sorted order keeps each SCC contiguous.
+    const auto ends = thrust::reduce_by_key(thrust::device, game.scc_id + first, game.scc_id + last, stencil.get(),
+                                            keys_out.get(), sums_out.get(), thrust::equal_to<uint32_t>(),
+                                            thrust::plus<uint32_t>());
+    const uint32_t* largest = thrust::max_element(thrust::device, sums_out.get(), ends.second);
+    uint32_t value = 0;
+    copy_array<Space::host, Space::device>(&value, largest, 1);
+    cudaMemcpy(rank_counter.get() + k, &value, sizeof value, cudaMemcpyHostToDevice);
+  }
+  stencil.release();
+  keys_out.release();
+  sums_out.release();
+}
+#endif
+
+}  // namespace
+
+uint32_t choose_block_size(uint32_t /*n_nodes*/, uint32_t bytes_per_thread, uint32_t largest_block,
+                           const cudaDeviceProp& properties) {
+  const uint32_t threads_per_mp = static_cast<uint32_t>(properties.maxThreadsPerMultiProcessor);
+  uint32_t h = bytes_per_thread == 0 ? threads_per_mp
+                                     : static_cast<uint32_t>(properties.sharedMemPerBlock / bytes_per_thread);
+  if (threads_per_mp < h) h = threads_per_mp;
+  if (h == 0)
+    throw "Korrel::choose_block_size: one thread needs " + std::to_string(bytes_per_thread) +
+        " bytes of shared memory, more than the " + std::to_string(properties.sharedMemPerBlock) +
+        " bytes of a block.\n";
+  uint32_t m = largest_block;
+  while (m > h) m /= 2;
+  while (m > 64 && h / m < 2) m /= 2;
+  if (m < 64) std::cerr << "Warning: block_size is less than " << 64 << std::endl;
+  if (h / m < 2) std::cerr << "Warning: average number of blocks per MP is less than " << 2 << std::endl;
+  return m;
+}
+
+void count_ranks(ScopedDeviceArray<uint32_t>& rank_counter, const DeviceGame& game, uint16_t n_ranks, uint32_t first,
+                 uint32_t last, uint32_t /*n_sccs*/) {
+  try {
+    rank_counter.release();
+    rank_counter.allocate(n_ranks);
+    thrust::fill(thrust::device, rank_counter.get(), rank_counter.get() + n_ranks, 0u);
+#if PARALLEL_COUNT
+    count_ranks_parallel(rank_counter, game, n_ranks, first, last);
+#else
+    count_ranks_on_host(rank_counter, game, n_ranks, first, last);
+#endif
+  } catch (const std::string& text) {
+    throw rank_count_failure(text);
+  } catch (const std::bad_alloc& failure) {
+    // Thrust's temporaries report a failed allocation this way.
+    throw rank_count_failure(failure.what());
+  }
+}
+
+void count_ranks_on_host(ScopedDeviceArray<uint32_t>& rank_counter, const DeviceGame& game, uint16_t n_ranks,
+                         uint32_t first, uint32_t last) {
+  const uint32_t count = last - first;
+  std::vector<color_t> color(count);
+  std::vector<uint32_t> word(count);
+  copy_array<Space::host, Space::device>(color.data(), game.color + first, count);
+  copy_array<Space::host, Space::device>(word.data(), game.scc_id + first, count);
+  std::vector<uint32_t> largest(n_ranks, 0), in_scc(n_ranks, 0);
+  for (uint32_t t = 0; t < count; ++t) {
+    if (t > 0 && word[t] != word[t - 1]) std::fill(in_scc.begin(), in_scc.end(), 0u);
+    const color_t c = color[t];
+    if (c < 3 || !(c & 1u) || (c - 3u) / 2u >= n_ranks) continue;
+    const uint32_t k = (c - 3u) / 2u;
+    largest[k] = std::max(largest[k], ++in_scc[k]);
+  }
+  rank_counter.release();
+  rank_counter.allocate(n_ranks);
+  if (n_ranks != 0) copy_array<Space::device, Space::host>(rank_counter.get(), largest.data(), n_ranks);
+}
+
+void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uint32_t>& scc_begin,
+                 std::size_t range_start, std::size_t range_end, const cudaDeviceProp& properties) {
+  const uint32_t first = scc_begin.at(range_start);
+  const uint32_t last = range_end < scc_begin.size() ? scc_begin[range_end] : game.n_nodes;
+  if (last <= first) throw std::string("Korrel::solve_range: range is empty.\n");
+  // Every colour of 3 or more needs its component.
+  if (n_ranks == 0) throw std::string("Korrel::solve_range: a measure needs at least one component.\n");
+  const uint32_t count = last - first;
+
+  const uint32_t block = choose_block_size(count, n_ranks * 4u, 256, properties);
+  const unsigned int grid = blocks_for(count, block);
+  const std::size_t shared_bytes = static_cast<std::size_t>(block) * n_ranks * 4u;
+
+  ScopedDeviceArray<uint32_t> rank_counter;
+  count_ranks(rank_counter, game, n_ranks, first, last, static_cast<uint32_t>(range_end - range_start));
+
+  const std::size_t rows = static_cast<std::size_t>(count) * n_ranks;
+  ScopedDeviceArray<int> valuation_a(rows), valuation_b(rows);
+  thrust::fill(thrust::device, valuation_a.get(), valuation_a.get() + rows, 0);
+  thrust::fill(thrust::device, valuation_b.get(), valuation_b.get() + rows, 0);
+  DeviceFlag go_on;
+
+  int* read = valuation_a.get();
+  int* written = valuation_b.get();
+  do {
+    go_on.clear();
+    launch_kernel(kernel::small_progress_measure::iteration_range, grid, block, shared_bytes, go_on.get(), written,
+                  static_cast<const int*>(read), static_cast<const uint32_t*>(rank_counter.get()), n_ranks, count,
+                  first, game.color, static_cast<const uint8_t*>(game.owner), game.n_succ, game.succ_begin,
+                  game.succ_array, game.scc_id);
+    // A refused launch would leave go_on false and the range undecided.
+    check_last_error("Korrel::solve_range: lifting pass failed: ");
+    std::swap(read, written);
+  } while (go_on.read());
+  launch_kernel(kernel::small_progress_measure::finalize_range, grid, block, shared_bytes,
+                static_cast<const int*>(read), n_ranks, count, first, game.color, game.owner, game.n_succ,
+                game.succ_begin, game.succ_array, game.scc_id);
+  check_last_error("Korrel::solve_range: finalisation failed: ");
+
+  go_on.release();
+  valuation_a.release();
+  valuation_b.release();
+  rank_counter.release();
+}
+
+}  // namespace Korrel
