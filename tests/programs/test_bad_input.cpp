@@ -1,5 +1,5 @@
-// Malformed and hostile input files, run through the delivered programs as
-// processes: every case ends with the defined messages on the defined
+// Malformed and hostile input files, run through the delivered programs and
+// the range solver's program as processes: every case ends with the defined messages on the defined
 // streams, complete time reports and exit status 0.
 #include <gtest/gtest.h>
 
@@ -44,6 +44,21 @@ const Program korrel{"Korrel", "\n --> Using simple SPM without wl <-- \n\n", sp
                      "Nodes: 0\nThere are 0 nodes of color rank 1\n"
                      "Going to use a block size of 256 for the spm kernel\n\n"};
 const Program vantor{"Vantor", "\n --> recursive with cudaGpuArena <-- \n\n", arena_report, "Nodes: 0\n"};
+// The range solver prints no banner, and its regions by file identifier.
+const Program range_spm{"pgsolver_range_spm", "",
+                        "time 1 : \n<t>\n"
+                        "setting up gpu_arena took: <t>\n"
+                        "preprocessing took: <t>\n"
+                        "solving took: <t>\n"
+                        "Total time: <t>\n",
+                        "Nodes: 0\n"};
+const Program* const programs[] = {&korrel, &vantor, &range_spm};
+
+// Regions as the arena prints them, by identifier.
+std::string arena_regions(const std::string& even, const std::string& odd) {
+  return "Nodes won by Even: \n\n" + even + "\n\nNodes won by Odd: \n\n" + odd +
+         "\n\nThis should be empty: \n\n\n\n";
+}
 
 const char* const empty_regions = "Won by Even:\n\n\nWon by Odd:\n\n\n";
 // After a failure thrown by the conversion, before any device work.
@@ -65,18 +80,18 @@ std::string file_with(const std::string& bytes) { return write_temp_file(bytes);
 // The reader rejects the file: its message (and echo) on standard error, then
 // the run goes on with a game of zero nodes.
 void expect_rejected_by_reader(const std::string& path, const std::string& reader_err) {
-  for (const Program* p : {&korrel, &vantor}) {
+  for (const Program* p : programs) {
     SCOPED_TRACE(p->name);
     const Outcome o = run(*p, path);
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out, p->banner + p->report + empty_regions);
+    EXPECT_EQ(o.out, p->banner + p->report + (p == &range_spm ? arena_regions("", "") : empty_regions));
     EXPECT_EQ(o.err, reader_err + p->empty_game_err + p->report);
   }
 }
 
 // The conversion refuses the game: one caught message, nothing on standard output.
 void expect_refused_by_conversion(const std::string& path, const std::string& message) {
-  for (const Program* p : {&korrel, &vantor}) {
+  for (const Program* p : programs) {
     SCOPED_TRACE(p->name);
     const Outcome o = run(*p, path);
     EXPECT_EQ(o.status, 0);
@@ -86,12 +101,14 @@ void expect_refused_by_conversion(const std::string& path, const std::string& me
 }
 
 // A game that loads and is solved. Korrel also prints its colour renumbering
-// (standard output) and rank counts (standard error).
+// (standard output) and rank counts (standard error); the range solver
+// prints the regions by identifier.
 struct Solved {
   unsigned n_nodes;
   std::string color_lines;
   std::string rank_lines;
   std::string regions;
+  std::string regions_by_id;
 };
 
 void expect_solved(const std::string& path, const Solved& s) {
@@ -109,6 +126,13 @@ void expect_solved(const std::string& path, const Solved& s) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, vantor.banner + vantor.report + s.regions);
     EXPECT_EQ(o.err, nodes + vantor.report);
+  }
+  {
+    SCOPED_TRACE("pgsolver_range_spm");
+    const Outcome o = run(range_spm, path);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, range_spm.report + s.regions_by_id);
+    EXPECT_EQ(o.err, nodes + range_spm.report);
   }
 }
 
@@ -164,7 +188,7 @@ TEST(BadInput, NumbersWithSigns) {
   // Plus signs are read as nothing at all.
   expect_solved(file_with("+0 +2 +0 +0;\n"),
                 Solved{1, "Color 2 becomes  2.\n", "There are 1 nodes of color rank 1\n",
-                       "Won by Even:\n0, \n\nWon by Odd:\n\n\n"});
+                       "Won by Even:\n0, \n\nWon by Odd:\n\n\n", arena_regions("0, ", "")});
 }
 
 TEST(BadInput, ValuesAboveTheLargest32BitNumber) {
@@ -174,7 +198,7 @@ TEST(BadInput, ValuesAboveTheLargest32BitNumber) {
   // Identifier and successor both saturate, so the node lists itself.
   expect_solved(file_with("99999999999999999999 3 0 4294967296;\n"),
                 Solved{1, "Color 3 becomes  3.\n", "There are 1 nodes of color rank 1\n",
-                       "Won by Even:\n\n\nWon by Odd:\n0, \n\n"});
+                       "Won by Even:\n\n\nWon by Odd:\n0, \n\n", arena_regions("", "4294967295, ")});
 }
 
 TEST(BadInput, OwnerTwo) {
@@ -186,7 +210,8 @@ TEST(BadInput, ColourAboveTheLimit) {
   // The largest colour accepted.
   expect_solved(file_with("0 32767 0 0;\n"), Solved{1, "Color 32767 becomes  3.\n",
                                                     "There are 1 nodes of color rank 1\n",
-                                                    "Won by Even:\n\n\nWon by Odd:\n0, \n\n"});
+                                                    "Won by Even:\n\n\nWon by Odd:\n0, \n\n",
+                                                    arena_regions("", "0, ")});
 }
 
 TEST(BadInput, AZeroByteEndsTheText) {
@@ -194,7 +219,7 @@ TEST(BadInput, AZeroByteEndsTheText) {
   expect_solved(file_with(std::string("0 2 0 1;\n1 3 1 0;\0" "2 4 0 7;\n", 27)),
                 Solved{2, "Color 3 becomes  3.\nColor 2 becomes  4.\n",
                        "There are 1 nodes of color rank 1\nThere are 1 nodes of color rank 2\n",
-                       "Won by Even:\n\n\nWon by Odd:\n0, 1, \n\n"});
+                       "Won by Even:\n\n\nWon by Odd:\n0, 1, \n\n", arena_regions("", "0, 1, ")});
   expect_rejected_by_reader(file_with(std::string("0 2 0 1;\n1 3\0 1 0;\n", 19)),
                             std::string(owner_missing) + "1 3\n");
 }
@@ -207,7 +232,8 @@ TEST(BadInput, AnExtremelyLongSuccessorList) {
   text += ";\n1 3 1 1;\n";
   expect_solved(file_with(text), Solved{2, "Color 3 becomes  3.\nColor 2 becomes  4.\n",
                                         "There are 1 nodes of color rank 1\nThere are 1 nodes of color rank 2\n",
-                                        "Won by Even:\n0, \n\nWon by Odd:\n1, \n\n"});
+                                        "Won by Even:\n0, \n\nWon by Odd:\n1, \n\n",
+                                        arena_regions("0, ", "1, ")});
 }
 
 TEST(BadInput, AnUndefinedSuccessor) {
