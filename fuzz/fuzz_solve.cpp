@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <map>
 #include <set>
+#include <sstream>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -18,13 +21,15 @@
 #include "common/platform.h"
 #include "cudaPGSolver/solve.h"
 #include "host/parity_game.h"
+#include "rangespm/korrel.h"
 #include "reference_solver.h"
 #include "test_game.h"
 
 namespace {
 
-// Beyond these sizes a run costs too much for a fuzzing loop: the two-sided
-// progress measures grow with the product of the odd ranks' node counts.
+// Beyond these sizes a run costs too much for a fuzzing loop: the progress
+// measures (two-sided and range) grow with the product of the odd ranks'
+// node counts.
 const uint32_t max_nodes = 64;
 const std::size_t max_spm_colors = 6;
 
@@ -124,6 +129,42 @@ cudaDeviceProp device_shape(const uint8_t* data, size_t size) {
   return p;
 }
 
+// The range solver prints its regions by identifier; each identifier must
+// appear once, in the region of its node's winner.
+void solve_range(Quiet& quiet, const ParityGame& game, const std::vector<uint8_t>& expected) {
+  std::ostringstream out;
+  try {
+    Korrel::solve(input_path(), out, true, false, nullptr);
+  } catch (const std::string& message) {
+    fail(quiet, "alg 20 threw: " + message);
+  } catch (const Korrel::RankCountFailure& failure) {
+    fail(quiet, "alg 20 failed: " + failure.message);
+  }
+  if (hostrt::live_allocations() != 0) fail(quiet, "alg 20: device memory left allocated");
+  std::map<uint32_t, uint8_t> winner_of;
+  for (uint32_t v = 0; v < game.n_nodes; ++v) winner_of[game.node_id[v]] = expected[v];
+  const std::string text = out.str();
+  const char* const headings[] = {"Nodes won by Even: \n\n", "Nodes won by Odd: \n\n", "This should be empty: \n\n"};
+  std::size_t listed = 0;
+  for (int region = 0; region < 3; ++region) {
+    const std::size_t at = text.find(headings[region]);
+    if (at == std::string::npos) fail(quiet, std::string("alg 20: no heading ") + headings[region]);
+    const std::size_t begin = at + std::strlen(headings[region]);
+    std::istringstream entries(text.substr(begin, text.find("\n\n", begin) - begin));
+    std::string entry;
+    while (std::getline(entries, entry, ',')) {
+      if (entry == " ") break;  // what follows the last ", "
+      const uint32_t id = static_cast<uint32_t>(std::stoul(entry));
+      const auto found = winner_of.find(id);
+      if (found == winner_of.end() || region == 2 || found->second != region) {
+        fail(quiet, "alg 20: identifier " + entry + " listed under " + headings[region]);
+      }
+      ++listed;
+    }
+  }
+  if (listed != game.n_nodes) fail(quiet, "alg 20: " + std::to_string(listed) + " identifiers listed");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -143,11 +184,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (game.n_nodes == 0 || game.n_nodes > max_nodes) return 0;
   const std::vector<uint8_t> expected = reference_solve(to_test_game(game));
   const std::set<color_t> colors(game.color, game.color + game.n_nodes);
-  game.release();
 
   hostrt::set_device_properties(device_shape(data, size));
   if (colors.size() <= max_spm_colors) {
     for (unsigned int alg : {0u, 1u, 2u, 3u, 4u, 5u}) solve_csr(quiet, alg, expected);
+    solve_range(quiet, game, expected);
   }
   solve_csr(quiet, 9, expected);
   solve_arena(quiet, expected);
