@@ -116,6 +116,32 @@ TEST_F(Limits, SpmRefusesMoreNodesThanASignedComponentCounts) {
   }
 }
 
+// The range solver: colours 2 .. 9 on one cycle compress to four odd
+// colours, four measure components of four bytes each; the top colour 9 is
+// odd, so Odd wins the cycle.
+TEST_F(Limits, RangeSolverRefusesMeasuresThatDoNotFitBeforeAnyRange) {
+  TestGame g;
+  for (uint32_t c = 0; c < 8; ++c) g.add_node(c + 2, c % 2, {(c + 1) % 8});
+  const std::string file = write_temp_file(to_pgsolver(g));
+  hostrt::set_device_properties(with_shared_memory(15));
+  const Captured c = run_entry(file, 20);
+  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.out, "");
+  EXPECT_EQ(mask_times(c.err),
+            "Nodes: 8\n"
+            "Caught exception: Korrel::solve: the game needs 4 measure components (16 bytes per thread), more than "
+            "the 15 bytes of shared memory per block.\n\n"
+            "time 1 : \n<t>\nsetting up gpu_arena took: <t>\npreprocessing took: <t>\nTotal time: <t>\n");
+  EXPECT_EQ(hostrt::live_allocations(), 0u);
+
+  hostrt::reset();
+  hostrt::set_device_properties(with_shared_memory(16));
+  const Captured fits = run_entry(file, 20);
+  EXPECT_EQ(fits.status, 0);
+  EXPECT_NE(fits.out.find("Nodes won by Odd: \n\n0, 1, 2, 3, 4, 5, 6, 7, \n\n"), std::string::npos) << fits.out;
+  EXPECT_NE(fits.err.find("Warning: block_size is less than 64\n"), std::string::npos) << fits.err;
+}
+
 // 2^30 nodes with four ints each is 16 GiB: a size computed in 32 bits would
 // wrap to nothing and be "allocated".
 TEST_F(Limits, MeasureBufferSizesAreComputedIn64Bits) {
