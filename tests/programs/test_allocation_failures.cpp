@@ -9,29 +9,13 @@
 #include <vector>
 
 #include "common/platform.h"
-#include "main/entry.h"
+#include "entry_runner.h"
 #include "program_runner.h"
 #include "random_game.h"
 #include "reference_solver.h"
 #include "test_game.h"
 
 namespace {
-
-struct Captured {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Captured run_entry(const std::string& file, unsigned int alg_id) {
-  std::string name = "pgsolver", arg = file;
-  char* argv[] = {&name[0], &arg[0]};
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  const int status = program_main(2, argv, "pgsolver", alg_id);
-  Captured c{status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-  return c;
-}
 
 // A game that takes every solver through several passes: two-sided SPM
 // lifts over a few iterations, the recursion descends more than once.

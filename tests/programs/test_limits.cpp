@@ -11,27 +11,11 @@
 #include "cudaPGSolver/device_memory_ptr.h"
 #include "cudaPGSolver/spm_common.h"
 #include "host/parity_game.h"
-#include "main/entry.h"
+#include "entry_runner.h"
 #include "program_runner.h"
 #include "test_game.h"
 
 namespace {
-
-struct Captured {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Captured run_entry(const std::string& file, unsigned int alg_id) {
-  std::string name = "pgsolver", arg = file;
-  char* argv[] = {&name[0], &arg[0]};
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  const int status = program_main(2, argv, "pgsolver", alg_id);
-  Captured c{status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-  return c;
-}
 
 cudaDeviceProp with_shared_memory(std::size_t bytes) {
   cudaDeviceProp p = hostrt::default_device_properties();
