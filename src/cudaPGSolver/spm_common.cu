@@ -89,7 +89,16 @@ void count_color_ranks(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t valua
   }
 }
 
-unsigned int choose_spm_block_size(const cudaDeviceProp& properties, uint32_t valuation_dim) {
+void check_spm_node_count(uint32_t n_nodes) {
+  const uint32_t largest = 0x7FFFFFFFu;
+  if (n_nodes > largest) {
+    throw "Too many nodes for the progress measures: " + std::to_string(n_nodes) +
+        " nodes, but a measure component counts nodes in a signed 32-bit int (at most " + std::to_string(largest) +
+        " nodes)";
+  }
+}
+
+std::size_t spm_threads_per_block_limit(const cudaDeviceProp& properties, uint32_t valuation_dim) {
   const std::size_t measure_bytes = static_cast<std::size_t>(valuation_dim) * 4;
   const std::size_t fitting = properties.sharedMemPerBlock / measure_bytes;
   if (fitting == 0) {
@@ -99,7 +108,11 @@ unsigned int choose_spm_block_size(const cudaDeviceProp& properties, uint32_t va
   }
   const std::size_t resident = static_cast<std::size_t>(std::max(properties.maxThreadsPerMultiProcessor, 0));
   if (resident == 0) throw std::string("No block size for the spm kernel: the device reports no resident threads");
-  const std::size_t h = std::min(fitting, resident);
+  return std::min(fitting, resident);
+}
+
+unsigned int choose_spm_block_size(const cudaDeviceProp& properties, uint32_t valuation_dim) {
+  const std::size_t h = spm_threads_per_block_limit(properties, valuation_dim);
 
   unsigned int m = 256;
   while (m > h) m /= 2;
@@ -117,7 +130,11 @@ SpmLaunch spm_common_start(DeviceMemoryPtr& memory, const ParityGame& game, cons
   // Failures before this solve were reported by their own statuses; what the
   // launch checks below see must be this solve's.
   cudaGetLastError();
+  check_spm_node_count(game.n_nodes);
   const ColorRanks ranks = prepare_color_ranks(memory, game);
+  // A game whose measures cannot be launched is refused before the rank
+  // counts and the measures are paid for.
+  spm_threads_per_block_limit(properties, ranks.valuation_dim);
   count_color_ranks(memory, game.n_nodes, ranks.valuation_dim);
   memory.allocate_valuation(ranks.valuation_dim);
   const unsigned int block = choose_spm_block_size(properties, ranks.valuation_dim);

@@ -25,6 +25,15 @@ ColorRanks prepare_color_ranks(DeviceMemoryPtr& memory, const ParityGame& game);
 // of rank r, printing each count on standard error.
 void count_color_ranks(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t valuation_dim);
 
+// Refuses a game with more nodes than a measure component can count (they are
+// signed 32-bit ints bounded by a rank's node count).
+void check_spm_node_count(uint32_t n_nodes);
+
+// The most threads of a lifting kernel that a block can hold with their
+// measures in shared memory, at most the resident threads of a
+// multiprocessor. Throws when not even one thread's measure fits.
+std::size_t spm_threads_per_block_limit(const cudaDeviceProp& properties, uint32_t valuation_dim);
+
 // Threads per block of a lifting kernel, from the shared memory one thread's
 // measure needs; prints the choice and its warnings on standard error. Throws
 // when not even one thread's measure fits into a block's shared memory.
@@ -54,7 +63,8 @@ struct SpmLaunch {
 };
 
 // Colour ranks, rank counts, valuation buffers, block size, cleared measures,
-// the work list when asked for, and the "Init phase took: " lap.
+// the work list when asked for, and the "Init phase took: " lap. A game beyond
+// the limits above is refused right after its colour ranks are known.
 SpmLaunch spm_common_start(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
                            bool with_work_list, TimeList* list, SpmStats* stats);
 

@@ -85,6 +85,15 @@ class IdIndex {
   std::size_t used_ = 0;
 };
 
+// The largest games the system can hold: node indices and n_nodes + 1 (row
+// starts, work lists) are unsigned 32-bit, and so are edge offsets. The
+// reader refuses a file that describes more.
+struct GameLimits {
+  uint64_t max_nodes;
+  uint64_t max_edges;
+  static GameLimits largest() { return GameLimits{0xFFFFFFFEu, 0xFFFFFFFFu}; }
+};
+
 // The linked form of a game that the PGSolver reader fills.
 class GameGraph {
  public:
@@ -97,6 +106,8 @@ class GameGraph {
   // Reads a PGSolver file. Returns 0 on success; on failure writes the message
   // to standard error, leaves the graph empty and returns -1.
   int read(const std::string& file_name);
+  // The same with other limits (tests use small ones).
+  int read(const std::string& file_name, const GameLimits& limits);
 
   uint32_t n_nodes = 0;
   uint32_t n_edges = 0;

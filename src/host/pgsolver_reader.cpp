@@ -79,7 +79,7 @@ bool load_text(const std::string& file_name, std::unique_ptr<char[]>& text, std:
 // description and the last position recorded for the error echo.
 class GameGraphParser {
  public:
-  explicit GameGraphParser(GameGraph& graph) : graph_(graph) {}
+  GameGraphParser(GameGraph& graph, const GameLimits& limits) : graph_(graph), limits_(limits) {}
 
   // Fills the graph's node list from the zero-terminated text; edges keep the
   // successor ids. Throws the message of the first error as a std::string.
@@ -107,6 +107,7 @@ class GameGraphParser {
   void read_node(GraphNode* node);
 
   GameGraph& graph_;
+  const GameLimits limits_;
   const char* pos_ = nullptr;
   const char* desc_start_ = nullptr;
   const char* recorded_ = nullptr;
@@ -137,8 +138,12 @@ void GameGraphParser::parse(const char* text) {
 }
 
 void GameGraphParser::read_node(GraphNode* node) {
-  ++graph_.n_nodes;
   desc_start_ = pos_;
+  // Counts past the limits would wrap and index the game wrongly.
+  if (graph_.n_nodes >= limits_.max_nodes) {
+    throw "ERROR: too many nodes, the limit is " + std::to_string(limits_.max_nodes) + ".";
+  }
+  ++graph_.n_nodes;
 
   const uint32_t id = number("ERROR: expected node id as first number in node description.");
   skip_blanks();
@@ -160,7 +165,12 @@ void GameGraphParser::read_node(GraphNode* node) {
 
   successors_.clear();
   while (*pos_ != ';' && *pos_ != '"' && *pos_ != '\0') {
-    successors_.push_back(number("ERROR: expected list of successors."));
+    const uint32_t successor = number("ERROR: expected list of successors.");
+    // Checked as the list grows, so that no list outgrows the limit in memory.
+    if (graph_.n_edges + static_cast<uint64_t>(successors_.size()) >= limits_.max_edges) {
+      throw "ERROR: too many edges, the limit is " + std::to_string(limits_.max_edges) + ".";
+    }
+    successors_.push_back(successor);
     skip_blanks();
     if (*pos_ == ',') {
       ++pos_;
@@ -246,7 +256,9 @@ bool GameGraphParser::resolve_edges() {
   return true;
 }
 
-int GameGraph::read(const std::string& file_name) {
+int GameGraph::read(const std::string& file_name) { return read(file_name, GameLimits::largest()); }
+
+int GameGraph::read(const std::string& file_name, const GameLimits& limits) {
   clear();
   std::unique_ptr<char[]> text;
   std::size_t length = 0;
@@ -258,7 +270,7 @@ int GameGraph::read(const std::string& file_name) {
   // the index its rehashes on large games.
   index_.reserve(static_cast<std::size_t>(std::count(text.get(), text.get() + length, ';')) + 1);
 
-  GameGraphParser parser(*this);
+  GameGraphParser parser(*this, limits);
   try {
     parser.parse(text.get());
   } catch (const std::string& message) {

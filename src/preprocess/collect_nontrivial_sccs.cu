@@ -1,5 +1,4 @@
 #include <thrust/copy.h>
-#include <thrust/device_vector.h>
 #include <thrust/execution_policy.h>
 #include <thrust/fill.h>
 
@@ -20,7 +19,7 @@ void collect_nontrivial_sccs(std::vector<uint32_t>& nontrivial, const cudaGpuAre
   ScopedDeviceArray<uint32_t> stencil(n);
   thrust::fill(thrust::device, stencil.get(), stencil.get() + n, 0u);
   launch_kernel(kernel::scc::get_non_trivial_sccs_first_step, blocks_for(n, 256), 256, 0, scc_id, stencil.get(), n);
-  thrust::device_vector<uint32_t> words(n);
+  DeviceVector<uint32_t> words(n);
   uint32_t* out = get_raw_pointer(words);
   uint32_t* end = thrust::copy_if(thrust::device, scc_id, scc_id + n, stencil.get(), out, is_equal{1});
   nontrivial.resize(static_cast<std::size_t>(end - out));

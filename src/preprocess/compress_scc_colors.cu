@@ -1,4 +1,3 @@
-#include <thrust/device_vector.h>
 #include <vector>
 
 #include "arena/gpu_arena.h"
@@ -14,7 +13,7 @@ color_t compress_scc_colors(const uint32_t* scc_id, cudaGpuArena& arena, uint32_
   const uint32_t n = arena.n_nodes;
   const std::size_t colors = static_cast<std::size_t>(arena.max_color) + 1;
   const unsigned int grid = blocks_for(n, 256);
-  thrust::device_vector<color_t> used(colors, 0);
+  DeviceVector<color_t> used(colors, 0);
   launch_kernel(kernel::preproc::determine_used_colors, grid, 256, 0, scc_id, word, get_raw_pointer(used),
                 static_cast<const color_t*>(arena.device.color), n);
   std::vector<color_t> table(colors);

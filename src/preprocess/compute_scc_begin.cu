@@ -1,5 +1,4 @@
 #include <thrust/copy.h>
-#include <thrust/device_vector.h>
 #include <thrust/execution_policy.h>
 #include <thrust/iterator/counting_iterator.h>
 
@@ -19,7 +18,7 @@ void compute_scc_begin(std::vector<uint32_t>& scc_begin, const uint32_t* scc_id,
   if (n == 0) return;
   ScopedDeviceArray<uint32_t> stencil(n);
   launch_kernel(kernel::preproc::compute_scc_begin_stencil, blocks_for(n, 256), 256, 0, stencil.get(), scc_id, n);
-  thrust::device_vector<uint32_t> starts(n, 0);
+  DeviceVector<uint32_t> starts(n, 0);
   uint32_t* out = get_raw_pointer(starts);
   uint32_t* end = thrust::copy_if(thrust::device, thrust::counting_iterator<uint32_t>(0),
                                   thrust::counting_iterator<uint32_t>(n), stencil.get(), out, is_equal{1});

@@ -1,4 +1,3 @@
-#include <thrust/device_vector.h>
 #include <thrust/execution_policy.h>
 #include <thrust/extrema.h>
 
@@ -19,7 +18,7 @@ void determine_color_range(cudaGpuArena& arena, const uint32_t* scc_id) {
     return;
   }
   const unsigned int grid = blocks_for(n, 256);
-  thrust::device_vector<color_t> colors(n, 0);
+  DeviceVector<color_t> colors(n, 0);
   color_t* c = get_raw_pointer(colors);
   launch_kernel(kernel::preproc::determine_max_color_in_nontrivial_sccs, grid, 256, 0, c, scc_id,
                 static_cast<const color_t*>(arena.device.color), n);

@@ -78,6 +78,9 @@ void solve(const std::string& path, std::ostream& out, bool print, bool with_str
   cudaGpuArena arena;
   if (timing) timing->add();
   arena.load(path);
+  // Before the upload: a game whose indices do not fit into SCC words is
+  // refused with its own message, not with an allocation failure.
+  preprocess::check_scc_word_capacity(arena.n_nodes);
   arena.upload(false);
   if (timing) timing->add("setting up gpu_arena took: ");
   std::cerr << "Nodes: " << arena.n_nodes << std::endl;

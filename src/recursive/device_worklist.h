@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <thrust/device_vector.h>
+#include "common/device_vector.h"
 #include "common/platform.h"
 
 // Predicates of DeviceWorklist::update_global on the stencil entries.
@@ -35,6 +35,6 @@ class DeviceWorklist {
   void update_global(const unsigned int* stencil_begin, const unsigned int* stencil_end, unsigned int value);
 
  private:
-  thrust::device_vector<unsigned int> _worklist;
+  DeviceVector<unsigned int> _worklist;
   std::size_t _size = 0;
 };

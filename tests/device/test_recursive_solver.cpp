@@ -226,9 +226,16 @@ TEST_F(RecursiveSolver, AllocationFailuresCarryTheirMessagesAndLeakNothing) {
     EXPECT_EQ(thrown_by_arena_road(file), csr[k]);
     EXPECT_EQ(hostrt::live_allocations(), 0u);
   }
+  // Then the storage of the recursion's work list, a device vector.
+  const std::string vector_text = "device_vector<>: Error allocating memory on the device.\nout of memory";
   hostrt::reset();
-  hostrt::fail_allocation(13);  // nothing further is allocated
-  EXPECT_EQ(thrown_by_arena_road(file), "<nothing thrown>");
+  hostrt::fail_allocation(13);
+  EXPECT_EQ(thrown_by_arena_road(file), vector_text);
+  EXPECT_EQ(hostrt::live_allocations(), 0u);
+  hostrt::reset();
+  hostrt::fail_allocation(16);
+  EXPECT_EQ(thrown_by_csr_road(file), vector_text);
+  EXPECT_EQ(hostrt::live_allocations(), 0u);
 }
 
 }  // namespace

@@ -314,4 +314,33 @@ TEST(Reader, LargeShuffledGameReadsBackExactly) {
   EXPECT_EQ(nodes_of(graph), expected) << describe(params);
 }
 
+// Counts beyond what the game model indexes in 32 bits are refused by the
+// reader; small limits stand in for the real ones.
+TEST(Reader, MoreNodesThanTheLimitAreRefused) {
+  const std::string path = write_temp_file("0 2 0 1;\n1 3 1 2;\n2 4 0 0;\n", "reader");
+  GameGraph graph;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(graph.read(path, GameLimits{2, 100}), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: too many nodes, the limit is 2.\n\n");
+  expect_empty(graph);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(graph.read(path, GameLimits{3, 100}), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(graph.n_nodes, 3u);
+}
+
+TEST(Reader, MoreEdgesThanTheLimitAreRefusedWhileTheListGrows) {
+  const std::string path = write_temp_file("0 2 0 1, 2;\n1 3 1 2 , 0,1;\n2 4 0 0;\n", "reader");
+  GameGraph graph;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(graph.read(path, GameLimits{10, 4}), -1);
+  // The echo ends before the successor that would pass the limit.
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: too many edges, the limit is 4.\n1 3 1 2 , 0,\n");
+  expect_empty(graph);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(graph.read(path, GameLimits{10, 6}), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(graph.n_edges, 6u);
+}
+
 }  // namespace

@@ -5,27 +5,11 @@
 #include <vector>
 
 #include "common/platform.h"
-#include "main/entry.h"
+#include "entry_runner.h"
 #include "program_runner.h"
 #include "test_game.h"
 
 namespace {
-
-struct Captured {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Captured run_entry(std::vector<std::string> args, unsigned int alg_id, const char* name = "Vantor") {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  const int status = program_main(static_cast<int>(argv.size()), argv.data(), name, alg_id);
-  Captured c{status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-  return c;
-}
 
 const char* const error_report =
     "time 1 : \n<t>\n"
@@ -62,7 +46,7 @@ TEST_F(Entry, UnknownAlgorithmIsCaughtAndTheErrorReportStillPrinted) {
 }
 
 TEST_F(Entry, MissingFileRunsOnWithAnEmptyGame) {
-  Captured c = run_entry({"Vantor", "/nonexistent/game.pg"}, 7);
+  Captured c = run_entry(std::string("/nonexistent/game.pg"), 7);
   EXPECT_EQ(c.status, 0);
   EXPECT_EQ(mask_times(c.err), std::string("Couldn't open file /nonexistent/game.pg\nNodes: 0\n"
                                            "Caught exception: Unkown alg_id\n") +
