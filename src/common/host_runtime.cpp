@@ -188,8 +188,9 @@ class BlockPool {
     return ran;
   }
 
-  void helper_loop(int id) {
-    uint64_t last_launch = launches_seen_at_start_;
+  // `start`: the number of the last launch before this helper existed.
+  void helper_loop(int id, uint64_t start) {
+    uint64_t last_launch = start;
     for (;;) {
       // Spin a little for the next launch, then sleep until it comes.
       uint64_t launch = next_.load(std::memory_order_acquire) >> 32;
@@ -218,11 +219,10 @@ class BlockPool {
   }
 
   void ensure_helpers(int count) {
-    if (static_cast<int>(helpers_.size()) >= count) return;
-    launches_seen_at_start_ = launches_;
     while (static_cast<int>(helpers_.size()) < count) {
       const int id = static_cast<int>(helpers_.size());
-      helpers_.emplace_back([this, id] { helper_loop(id); });
+      const uint64_t start = launches_;
+      helpers_.emplace_back([this, id, start] { helper_loop(id, start); });
     }
   }
 
@@ -230,8 +230,7 @@ class BlockPool {
   std::atomic<uint64_t> next_{0};
   std::atomic<unsigned int> completed_{0};
   std::atomic<int> sleepers_{0};
-  uint64_t launches_ = 0;
-  uint64_t launches_seen_at_start_ = 0;
+  uint64_t launches_ = 0;  // written by the launching thread only
   Job jobs_[2];
 
   std::mutex mutex_;
