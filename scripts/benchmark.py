@@ -506,7 +506,7 @@ def main():
     parser.add_argument("--build-dir", default=os.path.join(ROOT, "build"), help="build folder (default build/)")
     parser.add_argument("--out", default=os.path.join(ROOT, "bench-results"), help="results folder")
     parser.add_argument("--timeout", type=float, default=None,
-                        help="time limit per run in seconds (default 20, 120 with --large)")
+                        help="time limit per run in seconds (default 30, 120 with --large)")
     parser.add_argument("--programs", help="comma-separated programs to run (default all)")
     parser.add_argument("--families", help="comma-separated families to run (default all)")
     parser.add_argument("--threads", type=int, help="OMP_NUM_THREADS for the runs (default: unset)")
@@ -521,7 +521,7 @@ def main():
     args = parser.parse_args()
     kind = "large" if args.large else "quick" if args.quick else "default"
     if args.timeout is None:
-        args.timeout = 120.0 if args.large else 20.0
+        args.timeout = 120.0 if args.large else 30.0
 
     bin_dir = os.path.join(args.build_dir, "bin")
     programs = [p for p, _ in PROGRAMS]
