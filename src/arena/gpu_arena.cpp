@@ -1,5 +1,6 @@
 #include "arena/gpu_arena.h"
 
+#include "common/check_cuda.h"
 #include "common/device_array.h"
 #include "host/csr_conversion.h"
 #include "host/game_graph.h"
@@ -139,4 +140,11 @@ void cudaGpuArena::release_device(bool only_predecessors) {
   free_array<Space::device>(device.color);
   free_array<Space::device>(device.owner);
   free_adjacency<Space::device>(device.succ);
+  free_array<Space::device>(device.strategy);
+}
+
+void cudaGpuArena::allocate_strategy() {
+  free_array<Space::device>(device.strategy);
+  alloc_array<Space::device>(device.strategy, n_nodes);
+  check_cuda(cudaMemset(device.strategy, 0xFF, static_cast<std::size_t>(n_nodes) * 4), "error while clearing strategy");
 }

@@ -34,6 +34,10 @@ struct DeviceArena {
   uint8_t* owner = nullptr;
   Adjacency succ;
   Adjacency pred;
+  // Strategies, only when asked for (cudaGpuArena::allocate_strategy):
+  // n successor indices, no_strategy where none is known. Solvers that
+  // compute strategies fill it when present and skip that work otherwise.
+  uint32_t* strategy = nullptr;
 };
 
 // Element transforms of swap_players.
@@ -84,6 +88,8 @@ class cudaGpuArena {
   // Frees the device side, then allocates it and copies the host side there;
   // the predecessor lists only when without_predecessors is false.
   void upload(bool without_predecessors);
+  // Allocates device.strategy, every entry no_strategy.
+  void allocate_strategy();
   // Copies the device side back into the host arrays.
   void download(bool without_predecessors);
   // Frees the device predecessor lists and, unless only_predecessors, the

@@ -372,6 +372,18 @@ extern "C" cudaError_t cudaMemcpy(void* dst, const void* src, std::size_t bytes,
   return cudaSuccess;
 }
 
+extern "C" cudaError_t cudaMemset(void* dst, int value, std::size_t bytes) {
+  if (bytes == 0) return cudaSuccess;
+  if (dst == nullptr) return record(cudaErrorInvalidValue);
+  {
+    DeviceState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!range_is_valid(s, dst, bytes)) return record(cudaErrorInvalidValue);
+  }
+  std::memset(dst, value, bytes);
+  return cudaSuccess;
+}
+
 extern "C" cudaError_t cudaDeviceSynchronize() { return cudaSuccess; }
 
 extern "C" cudaError_t cudaGetLastError() {

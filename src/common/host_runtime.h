@@ -29,6 +29,41 @@ extern __thread uint3 blockIdx;
 extern __thread dim3 blockDim;
 extern __thread dim3 gridDim;
 
+// Device atomics on the host: the compiler's atomic built-ins, so that kernels
+// stay single-source and correct when blocks run on several workers. Each
+// returns the old value, as the device functions do.
+template <class T>
+inline T atomicAdd(T* address, T value) {
+  return __atomic_fetch_add(address, value, __ATOMIC_ACQ_REL);
+}
+template <class T>
+inline T atomicSub(T* address, T value) {
+  return __atomic_fetch_sub(address, value, __ATOMIC_ACQ_REL);
+}
+template <class T>
+inline T atomicExch(T* address, T value) {
+  return __atomic_exchange_n(address, value, __ATOMIC_ACQ_REL);
+}
+template <class T>
+inline T atomicCAS(T* address, T expected, T desired) {
+  __atomic_compare_exchange_n(address, &expected, desired, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
+  return expected;
+}
+template <class T>
+inline T atomicMax(T* address, T value) {
+  T old = __atomic_load_n(address, __ATOMIC_ACQUIRE);
+  while (old < value && !__atomic_compare_exchange_n(address, &old, value, true, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+  }
+  return old;
+}
+template <class T>
+inline T atomicMin(T* address, T value) {
+  T old = __atomic_load_n(address, __ATOMIC_ACQUIRE);
+  while (value < old && !__atomic_compare_exchange_n(address, &old, value, true, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+  }
+  return old;
+}
+
 // Controls and counters of the host device, for tests and for the launcher.
 namespace hostrt {
 

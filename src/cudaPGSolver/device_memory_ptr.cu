@@ -63,6 +63,12 @@ void DeviceMemoryPtr::allocate_and_initilaize(const ParityGame& game, bool with_
   to_device(owner, game.owner, n, "error while copying owner to device");
 }
 
+void DeviceMemoryPtr::allocate_strategy() {
+  if (strategy != nullptr) throw std::string("Error in \"DeviceMemoryPtr::allocate_strategy\": already allocated");
+  device_alloc(strategy, static_cast<std::size_t>(n_nodes) * 4, "error allocating strategy");
+  check_cuda(cudaMemset(strategy, 0xFF, static_cast<std::size_t>(n_nodes) * 4), "error while clearing strategy");
+}
+
 void DeviceMemoryPtr::release() {
   // The order in which the buffers are returned to the runtime.
   free_unchecked(color);
@@ -80,6 +86,7 @@ void DeviceMemoryPtr::release() {
   free_unchecked(valuation_next);
   free_unchecked(go_on);
   free_unchecked(rank_counter);
+  free_unchecked(strategy);
   n_nodes = 0;
   n_edges = 0;
 }

@@ -25,6 +25,10 @@ struct DeviceMemoryPtr {
   int* valuation = nullptr;
   int* valuation_next = nullptr;
   bool* go_on = nullptr;
+  // Strategies, only when asked for (allocate_strategy): n_nodes successor
+  // indices, no_strategy where none is known. Solvers that compute
+  // strategies fill it when it is present and skip that work otherwise.
+  uint32_t* strategy = nullptr;
 
   DeviceMemoryPtr() = default;
   DeviceMemoryPtr(const DeviceMemoryPtr&) = delete;
@@ -36,6 +40,9 @@ struct DeviceMemoryPtr {
   void allocate_and_initilaize(const ParityGame& game, bool with_predecessors);
   // Frees every buffer that is present and zeroes the structure.
   void release();
+
+  // Allocates strategy, every entry no_strategy.
+  void allocate_strategy();
 
   // Working buffers of the progress-measure solvers (sizes in elements).
   // Each refuses a buffer that is already allocated.

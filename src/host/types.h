@@ -6,3 +6,6 @@
 typedef unsigned short color_t;
 // 0 is player Even, 1 is player Odd.
 typedef unsigned char owner_t;
+// A node's strategy: the index of the successor its owner plays, or
+// no_strategy where the owner loses the node (or no strategy was asked for).
+const uint32_t no_strategy = 0xFFFFFFFFu;
