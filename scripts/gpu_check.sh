@@ -227,7 +227,7 @@ fi
 built=0
 if [ $configured = 1 ]; then
   begin "build" "90 s (2.5 min of the CUDA backend on 2 cores, spread over 16)"
-  limit=$(phase_limit 300 180)
+  limit=$(phase_limit "${GPU_CHECK_BUILD_CAP:-300}" 180)
   timeout "$limit" cmake --build "$build" -j"$jobs" >>"$logs/build.log" 2>&1
   status=$?
   if [ $status = 0 ]; then
@@ -277,8 +277,9 @@ fi
 if [ $built = 1 ] || [ "$dry" = 1 ]; then
   begin "benchmark" "120 s (budget), games generated before"
   rm -rf "$work/bench/scratch" "$work/bench/results.md" "$work/bench/results.json"
+  # The budget covers generating the games (outside $OUT, in the work
+  # folder) and the runs; the plot and the tables follow it.
   budget=$(phase_limit "${GPU_CHECK_BENCH_BUDGET:-150}" 45)
-  # Games first (outside $OUT, kept in the work folder), then the runs within the budget.
   timeout $((budget + 40)) env PYTHONUNBUFFERED=1 python3 scripts/benchmark.py --gpu --no-build \
     --build-dir "$bench_build" --out "$work/bench" --timeout 20 --budget "$budget" >"$out/benchmark.log" 2>&1
   status=$?
@@ -289,7 +290,7 @@ if [ $built = 1 ] || [ "$dry" = 1 ]; then
   if [ $status = 0 ]; then
     finish "benchmark" ok "$runs runs, budget ${budget} s, 20 s per run"
   else
-    finish "benchmark" FAILED "status $status (1: a wrong answer); $runs runs"
+    finish "benchmark" FAILED "status $status (1: a wrong answer, 124: over $((budget + 40)) s); $runs runs"
   fi
 fi
 
