@@ -1,8 +1,10 @@
-#include <thrust/execution_policy.h>
-#include <thrust/extrema.h>
+#include "recursive/level_recursion.h"
 
 #include <string>
 #include <vector>
+
+#include <thrust/execution_policy.h>
+#include <thrust/extrema.h>
 
 #include "common/check_cuda.h"
 #include "common/device_array.h"
@@ -10,7 +12,6 @@
 #include "kernels/auxiliary_kernel.h"
 #include "kernels/recursive_kernel.h"
 #include "recursive/device_worklist.h"
-#include "recursive/level_recursion.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
+#include "recursive/vantor_solver.h"
+
 #include "cudaPGSolver/device_memory_ptr.h"
 #include "recursive/attractor.h"
-#include "recursive/vantor_solver.h"
 
 VantorSolver::VantorSolver(uint32_t n) : levels(n) {}
 

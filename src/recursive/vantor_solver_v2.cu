@@ -1,7 +1,8 @@
+#include "recursive/vantor_solver_v2.h"
+
 #include "arena/gpu_arena.h"
 #include "common/device_array.h"
 #include "recursive/attractor.h"
-#include "recursive/vantor_solver_v2.h"
 
 VantorSolverV2::VantorSolverV2(uint32_t n) : levels(n) { alloc_array<Space::device>(changed, 1); }
 
