@@ -5,6 +5,8 @@ set -euo pipefail
 missing=()
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev libgmock-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
+[ -f /usr/include/zlib.h ] || missing+=(zlib1g-dev)
+[ -f /usr/include/bzlib.h ] || missing+=(libbz2-dev)
 command -v cmake >/dev/null || missing+=(cmake)
 command -v g++ >/dev/null || missing+=(g++)
 if [ ${#missing[@]} -gt 0 ]; then

@@ -6,7 +6,7 @@
 #include "arena/gpu_arena.h"
 #include "common/check_cuda.h"
 #include "host/time_list.h"
-#include "recursive/vantor_solver_v2.h"
+#include "cudaPGSolver/algorithms.h"
 
 void copy_result_to_host(cudaGpuArena& arena) {
   if (arena.n_nodes == 0) return;
@@ -15,25 +15,31 @@ void copy_result_to_host(cudaGpuArena& arena) {
              "error while copying color from device");
 }
 
-void solve_gpu_arena(cudaGpuArena& arena, unsigned int alg_id, TimeList* list) {
+void solve_gpu_arena(cudaGpuArena& arena, unsigned int alg_id, TimeList* list, std::vector<uint32_t>* strategy) {
   check_cuda(cudaSetDevice(0), "no cuda device found");
   cudaDeviceProp properties;
   check_cuda(cudaGetDeviceProperties(&properties, 0), "cudaGetDeviceProperties failed");
 
   arena.upload(false);
+  if (strategy != nullptr) arena.allocate_strategy();
   if (list) list->add("initializing device memory took: ");
   std::cerr << "Nodes: " << arena.n_nodes << std::endl;
-  if (alg_id != 11) {
+  const Algorithm* algorithm = find_algorithm(alg_id);
+  if (algorithm == nullptr || algorithm->road != Road::arena) {
     arena.clear();
     throw std::string("Unkown alg_id");
   }
-  std::cout << "\n --> recursive with cudaGpuArena <-- \n" << std::endl;
-  {
-    VantorSolverV2 solver(arena.n_nodes);
-    solver.solve(arena);
-  }
+  std::cout << algorithm->banner << std::endl;
+  algorithm->arena_solve(arena);
   if (list) list->add("solving took : ");
   copy_result_to_host(arena);
+  if (strategy != nullptr) {
+    strategy->assign(arena.n_nodes, no_strategy);
+    if (arena.n_nodes > 0)
+      check_cuda(cudaMemcpy(strategy->data(), arena.device.strategy, static_cast<std::size_t>(arena.n_nodes) * 4,
+                            cudaMemcpyDeviceToHost),
+                 "error while copying strategy from device");
+  }
   arena.release_device(false);
   if (list) list->add("releasing device memory took: ");
 }

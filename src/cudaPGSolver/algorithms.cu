@@ -1,28 +1,93 @@
 #include "cudaPGSolver/algorithms.h"
 
-#include <cstddef>
+#include <cstdio>
+#include <iterator>
 
+#include "arena/gpu_arena.h"
 #include "cudaPGSolver/spm_solvers.h"
 #include "recursive/vantor_solver.h"
+#include "recursive/vantor_solver_v2.h"
 
 namespace {
 
-// One row per solver of the CSR road.
-const CsrAlgorithm csr_algorithms[] = {
-    {0, "\n --> Using SPM with wl <-- \n", spm_solve_wl},
-    {1, "\n --> Using SPM without wl <-- \n", spm_solve},
-    {2, "\n --> Using simple SPM with wl <-- \n", simple_spm_solve_wl},
-    {3, "\n --> Using simple SPM without wl <-- \n", simple_spm_solve},
-    {4, "\n --> Using SPM with oan <-- \n", spm_solve_oan},
-    {5, "\n --> Using simple SPM with oan <-- \n", simple_spm_solve_oan},
-    {9, "\n --> Using recursive <-- \n", &recursive_solve},
+void recursive_arena_solve(cudaGpuArena& arena) {
+  VantorSolverV2 solver(arena.n_nodes);
+  solver.solve(arena);
+}
+
+const Algorithm algorithm_table[] = {
+    {0, "spm-wl", "pgsolver_spm_wl", "\n --> Using SPM with wl <-- \n", Road::csr, Strategies::none, spm_solve_wl,
+     nullptr},
+    {1, "spm", "pgsolver_spm", "\n --> Using SPM without wl <-- \n", Road::csr, Strategies::none, spm_solve, nullptr},
+    {2, "simple-spm-wl", "pgsolver_simple_spm_wl", "\n --> Using simple SPM with wl <-- \n", Road::csr,
+     Strategies::none, simple_spm_solve_wl, nullptr},
+    {3, "simple-spm", "Korrel", "\n --> Using simple SPM without wl <-- \n", Road::csr, Strategies::none,
+     simple_spm_solve, nullptr},
+    {4, "spm-oan", "pgsolver_spm_oan", "\n --> Using SPM with oan <-- \n", Road::csr, Strategies::none,
+     spm_solve_oan, nullptr},
+    {5, "simple-spm-oan", "pgsolver_simple_spm_oan", "\n --> Using simple SPM with oan <-- \n", Road::csr,
+     Strategies::none, simple_spm_solve_oan, nullptr},
+    {9, "zielonka-csr", "pgsolver_recursive", "\n --> Using recursive <-- \n", Road::csr, Strategies::none,
+     &recursive_solve, nullptr},
+    {11, "zielonka", "Vantor", "\n --> recursive with cudaGpuArena <-- \n", Road::arena, Strategies::none, nullptr,
+     recursive_arena_solve},
+    {20, "range-spm", "pgsolver_range_spm", nullptr, Road::range, Strategies::none, nullptr, nullptr},
 };
 
 }  // namespace
 
-const CsrAlgorithm* find_csr_algorithm(unsigned int alg_id) {
-  for (const CsrAlgorithm& a : csr_algorithms) {
-    if (a.solve != nullptr && a.alg_id == alg_id) return &a;
-  }
+const Algorithm* algorithms_begin() { return std::begin(algorithm_table); }
+const Algorithm* algorithms_end() { return std::end(algorithm_table); }
+
+const Algorithm* find_algorithm(unsigned int alg_id) {
+  for (const Algorithm& a : algorithm_table)
+    if (a.alg_id == alg_id) return &a;
   return nullptr;
+}
+
+const Algorithm* find_algorithm(const std::string& name) {
+  for (const Algorithm& a : algorithm_table)
+    if (name == a.name) return &a;
+  return nullptr;
+}
+
+Road road_of(unsigned int alg_id) {
+  const Algorithm* a = find_algorithm(alg_id);
+  if (a != nullptr) return a->road;
+  return alg_id >= 10 ? Road::arena : Road::csr;
+}
+
+const CsrAlgorithm* find_csr_algorithm(unsigned int alg_id) {
+  const Algorithm* a = find_algorithm(alg_id);
+  return a != nullptr && a->road == Road::csr ? a : nullptr;
+}
+
+const char* road_name(Road road) {
+  switch (road) {
+    case Road::csr: return "csr";
+    case Road::arena: return "arena";
+    case Road::range: return "range";
+  }
+  return "";
+}
+
+const char* strategies_name(Strategies strategies) {
+  switch (strategies) {
+    case Strategies::none: return "none";
+    case Strategies::even: return "even";
+    case Strategies::both: return "both";
+  }
+  return "";
+}
+
+void print_algorithm_table(std::ostream& out) {
+  char line[160];
+  std::snprintf(line, sizeof line, "%-6s %-15s %-24s %-6s %s", "alg_id", "name", "program", "road", "strategies");
+  out << line << '\n';
+  for (const Algorithm& a : algorithm_table) {
+    std::snprintf(line, sizeof line, "%-6u %-15s %-24s %-6s %s", a.alg_id, a.name, a.program, road_name(a.road),
+                  strategies_name(a.strategies));
+    out << line << '\n';
+  }
+  out << std::flush;
 }

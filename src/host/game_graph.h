@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -108,6 +110,11 @@ class GameGraph {
   int read(const std::string& file_name);
   // The same with other limits (tests use small ones).
   int read(const std::string& file_name, const GameLimits& limits);
+  // Reads PGSolver text already in memory (decompressed or piped input):
+  // text[0 .. length - 1] followed by a zero byte at text[length]. The text is
+  // freed as soon as it has been parsed. Messages and result as read.
+  int read_text(std::unique_ptr<char[]> text, std::size_t length,
+                const GameLimits& limits = GameLimits::largest());
 
   uint32_t n_nodes = 0;
   uint32_t n_edges = 0;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "host/game_graph.h"
@@ -266,6 +267,11 @@ int GameGraph::read(const std::string& file_name, const GameLimits& limits) {
     std::cerr << "Couldn't open file " << file_name << std::endl;
     return -1;
   }
+  return read_text(std::move(text), length, limits);
+}
+
+int GameGraph::read_text(std::unique_ptr<char[]> text, std::size_t length, const GameLimits& limits) {
+  clear();
   // Every description ends with ';', so this bounds the node count and spares
   // the index its rehashes on large games.
   index_.reserve(static_cast<std::size_t>(std::count(text.get(), text.get() + length, ';')) + 1);

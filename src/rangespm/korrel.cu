@@ -74,10 +74,17 @@ void count_ranks(ScopedDeviceArray<uint32_t>& rank_counter, cudaGpuArena& arena,
   count_ranks(rank_counter, device_game(arena, scc_id), n_ranks, first, last, n_sccs);
 }
 
-void solve(const std::string& path, std::ostream& out, bool print, bool with_strategy, TimeList* timing) {
+bool solve(const std::string& path, std::ostream& out, bool print, bool with_strategy, TimeList* timing) {
   cudaGpuArena arena;
   if (timing) timing->add();
   arena.load(path);
+  solve_loaded(arena, timing);
+  if (timing) timing->print(out);
+  if (print) arena.print_result(out, with_strategy);
+  return arena.n_nodes > 0;
+}
+
+void solve_loaded(cudaGpuArena& arena, TimeList* timing) {
   // Before the upload: a game whose indices do not fit into SCC words is
   // refused with its own message, not with an allocation failure.
   preprocess::check_scc_word_capacity(arena.n_nodes);
@@ -103,13 +110,7 @@ void solve(const std::string& path, std::ostream& out, bool print, bool with_str
   for (const auto& range : cut_ranges(scc_begin))
     solve_range(arena, n_ranks, scc_begin, range.first, range.second, scc_id, properties);
 
-  if (timing) {
-    timing->add("solving took: ");
-    timing->print(out);
-  }
-  if (print) arena.print_result(out, with_strategy);
-  scc_id.release();
-  scc_begin.clear();
+  if (timing) timing->add("solving took: ");
 }
 
 }  // namespace Korrel

@@ -26,7 +26,14 @@ const uint32_t range_span = 65536;
 
 // Solves the game in the file and, with print set, writes the regions (and,
 // with_strategy, the strategy edges) to out. Laps go into timing when given.
-void solve(const std::string& path, std::ostream& out, bool print, bool with_strategy, TimeList* timing);
+// Returns false when no game was read (the reader refuses a file without
+// nodes, so an empty game is a failed read).
+bool solve(const std::string& path, std::ostream& out, bool print, bool with_strategy, TimeList* timing);
+
+// The solve on an arena whose host side is loaded: uploads, normalises and
+// solves it, leaving the won marks on the device side, which ends up renumbered
+// (node_id follows) and possibly with the players exchanged (players_swapped).
+void solve_loaded(cudaGpuArena& arena, TimeList* timing);
 
 // Normalises the uploaded arena and lists the SCC starts of the sorted order.
 void preprocess(std::vector<uint32_t>& scc_begin, ScopedDeviceArray<uint32_t>& scc_id, color_t& color_bound,

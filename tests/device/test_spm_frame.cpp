@@ -133,7 +133,7 @@ TEST_F(SpmFrame, ProgramReportsTooManyRanksInsteadOfPrintingRegions) {
   const int status = program_main(2, argv.data(), "Korrel", 3);
   const std::string out = testing::internal::GetCapturedStdout();
   const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(status, 0);
+  EXPECT_EQ(status, 1);
   EXPECT_EQ(out.find("Won by"), std::string::npos) << out;
   EXPECT_NE(err.find("Caught exception: Too many colour ranks: the measure of one thread (16 bytes) does not fit "
                      "into the shared memory of a block (15 bytes)\n"),

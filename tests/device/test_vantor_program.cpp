@@ -52,7 +52,7 @@ TEST(VantorProgram, RecursiveProgramOfTheCsrRoad) {
 
 TEST(VantorProgram, MissingFileGivesEmptyRegions) {
   const ProgramResult r = run_program(PG_VANTOR_PATH, {"/nonexistent/game.pg"});
-  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(mask_times(r.out), std::string("\n --> recursive with cudaGpuArena <-- \n\n") + arena_report +
                                    "Won by Even:\n\n\nWon by Odd:\n\n\n");
   EXPECT_EQ(mask_times(r.err), std::string("Couldn't open file /nonexistent/game.pg\nNodes: 0\n") + arena_report);
@@ -104,7 +104,7 @@ const char* const failure_report =
 TEST(VantorEntry, UnknownAlgorithmOnTheArenaRoad) {
   hostrt::reset();
   const Captured c = run_entry(write_temp_file(small_game), 12);
-  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.out, "");
   EXPECT_EQ(mask_times(c.err), std::string("Nodes: 3\nCaught exception: Unkown alg_id\n") + failure_report);
   EXPECT_EQ(hostrt::live_allocations(), 0u);
@@ -114,7 +114,7 @@ TEST(VantorEntry, SolverAllocationFailureIsCaughtAfterTheBanner) {
   hostrt::reset();
   hostrt::fail_allocation(10);  // after the arena's eight arrays and the changed byte
   const Captured c = run_entry(write_temp_file(small_game), 11);
-  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.out, "\n --> recursive with cudaGpuArena <-- \n\n");
   EXPECT_EQ(mask_times(c.err),
             std::string("Nodes: 3\nCaught exception: Error allocating active_nodesout of memory\n") + failure_report);

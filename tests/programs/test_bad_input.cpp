@@ -1,6 +1,6 @@
 // Malformed and hostile input files, run through the delivered programs and
 // the range solver's program as processes: every case ends with the defined messages on the defined
-// streams, complete time reports and exit status 0.
+// streams, complete time reports and exit status 1 (0 where the game is solved).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -83,7 +83,7 @@ void expect_rejected_by_reader(const std::string& path, const std::string& reade
   for (const Program* p : programs) {
     SCOPED_TRACE(p->name);
     const Outcome o = run(*p, path);
-    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, p->banner + p->report + (p == &range_spm ? arena_regions("", "") : empty_regions));
     EXPECT_EQ(o.err, reader_err + p->empty_game_err + p->report);
   }
@@ -94,7 +94,7 @@ void expect_refused_by_conversion(const std::string& path, const std::string& me
   for (const Program* p : programs) {
     SCOPED_TRACE(p->name);
     const Outcome o = run(*p, path);
-    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, "Caught exception: " + message + "\n" + load_failure_report);
   }

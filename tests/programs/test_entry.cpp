@@ -40,14 +40,14 @@ TEST_F(Entry, WrongArgumentCountPrintsOnlyTheUsageLine) {
 TEST_F(Entry, UnknownAlgorithmIsCaughtAndTheErrorReportStillPrinted) {
   const std::string file = write_temp_file("0 2 0 1;\n1 3 1 0;\n");
   Captured c = run_entry({"Vantor", file}, 7);
-  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.out, "");
   EXPECT_EQ(mask_times(c.err), std::string("Nodes: 2\nCaught exception: Unkown alg_id\n") + error_report);
 }
 
 TEST_F(Entry, MissingFileRunsOnWithAnEmptyGame) {
   Captured c = run_entry(std::string("/nonexistent/game.pg"), 7);
-  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.status, 1);
   EXPECT_EQ(mask_times(c.err), std::string("Couldn't open file /nonexistent/game.pg\nNodes: 0\n"
                                            "Caught exception: Unkown alg_id\n") +
                                    error_report);
@@ -57,7 +57,7 @@ TEST_F(Entry, FailuresBeforeTheSolverAreReportedWithTheRuntimeText) {
   const std::string file = write_temp_file("0 2 0 0;\n");
   hostrt::set_device_count(0);
   Captured c = run_entry({"Korrel", file}, 3, "Korrel");
-  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.status, 1);
   EXPECT_EQ(mask_times(c.err),
             "Caught exception: no cuda device foundno CUDA-capable device is detected\n"
             "time 1 : \n<t>\nsetting up gpu_arena took: <t>\nTotal time: <t>\n");
@@ -65,6 +65,7 @@ TEST_F(Entry, FailuresBeforeTheSolverAreReportedWithTheRuntimeText) {
   hostrt::reset();
   hostrt::fail_allocation(7);  // the seventh buffer of the game is its colour array
   c = run_entry({"Korrel", file}, 3, "Korrel");
+  EXPECT_EQ(c.status, 1);
   EXPECT_EQ(mask_times(c.err),
             "Caught exception: error allocating colorout of memory\n"
             "time 1 : \n<t>\nsetting up gpu_arena took: <t>\nTotal time: <t>\n");
@@ -73,7 +74,7 @@ TEST_F(Entry, FailuresBeforeTheSolverAreReportedWithTheRuntimeText) {
 TEST_F(Entry, ConversionFailuresAreCaught) {
   const std::string file = write_temp_file("0 32768 0 0;\n");
   Captured c = run_entry({"Korrel", file}, 3, "Korrel");
-  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.status, 1);
   EXPECT_EQ(mask_times(c.err),
             "Caught exception: color exceeds size of unsigned short\ntime 1 : \n<t>\nTotal time: <t>\n");
 }

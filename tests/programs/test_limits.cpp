@@ -52,7 +52,7 @@ TEST_F(Limits, SpmRefusesMeasuresThatDoNotFitBeforeCountingRanksOrAllocatingThem
     hostrt::reset();
     hostrt::set_device_properties(with_shared_memory(15));
     const Captured c = run_entry(file, alg);
-    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(c.status, 1);
     EXPECT_EQ(c.out, std::string(banner(alg)) + "Color 4 becomes  2.\nColor 3 becomes  5.\nColor 2 becomes  6.\n");
     EXPECT_EQ(mask_times(c.err),
               "Nodes: 3\n"
@@ -109,7 +109,7 @@ TEST_F(Limits, RangeSolverRefusesMeasuresThatDoNotFitBeforeAnyRange) {
   const std::string file = write_temp_file(to_pgsolver(g));
   hostrt::set_device_properties(with_shared_memory(15));
   const Captured c = run_entry(file, 20);
-  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.out, "");
   EXPECT_EQ(mask_times(c.err),
             "Nodes: 8\n"

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "cudaPGSolver/algorithms.h"
 #include "program_runner.h"
 
 namespace {
@@ -34,6 +35,23 @@ TEST(Programs, EachNamesItselfInItsUsageLineAndExitsWithMinusOne) {
       EXPECT_EQ(r.out, "") << p.first;
       EXPECT_EQ(r.err, "Usage: " + p.first + " [PGSolverFile]\n") << p.first;
     }
+  }
+}
+
+// The build's list of programs and the algorithm table say the same: every
+// program is the row of its alg_id, and every row has its program.
+TEST(Programs, MirrorTheAlgorithmTable) {
+  const auto list = programs();
+  ASSERT_EQ(list.size(), static_cast<std::size_t>(algorithms_end() - algorithms_begin()));
+  for (const auto& p : list) {
+    const Algorithm* a = find_algorithm(p.second);
+    ASSERT_NE(a, nullptr) << p.first;
+    EXPECT_EQ(p.first, a->program);
+    EXPECT_EQ(find_algorithm(std::string(a->name)), a);
+    EXPECT_EQ(road_of(p.second), a->road);
+    EXPECT_EQ(a->banner != nullptr, a->road != Road::range) << a->name;
+    EXPECT_EQ(a->solve != nullptr, a->road == Road::csr) << a->name;
+    EXPECT_EQ(a->arena_solve != nullptr, a->road == Road::arena) << a->name;
   }
 }
 

@@ -69,7 +69,7 @@ TEST(RangeProgram, PrintsTheReportAndTheRegionsByIdentifier) {
 
 TEST(RangeProgram, MissingFilePrintsEmptyRegions) {
   const ProgramResult r = run_program(binary(), {"/nonexistent/game.pg"});
-  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(mask_times(r.out), std::string(report) + regions(TestGame(), {}));
   EXPECT_EQ(mask_times(r.err), std::string("Couldn't open file /nonexistent/game.pg\nNodes: 0\n") + report);
 }
@@ -123,7 +123,7 @@ TEST(RangeProgram, EveryAllocationFailureIsReported) {
                 count_ranks_failure + "time 1 : \n<t>\nsetting up gpu_arena took: <t>\npreprocessing took: <t>\n"
                                       "Total time: <t>\n");
     } else {
-      EXPECT_EQ(c.status, 0);
+      EXPECT_EQ(c.status, 1);
       EXPECT_NE(c.err.find("Caught exception: "), std::string::npos) << "allocation " << k << ":\n" << c.err;
     }
     ASSERT_LT(k, 200u) << "the run does not end";

@@ -21,7 +21,8 @@ void make_pipe(int fds[2]) {
 
 }  // namespace
 
-ProgramResult run_program(const std::string& path, const std::vector<std::string>& args) {
+ProgramResult run_program(const std::string& path, const std::vector<std::string>& args,
+                          const std::string& input_path) {
   std::vector<std::string> argv_store;
   argv_store.reserve(args.size() + 1);
   argv_store.push_back(path);
@@ -49,7 +50,7 @@ ProgramResult run_program(const std::string& path, const std::vector<std::string
   }
   if (pid == 0) {
     // Child: only async-signal-safe calls until exec.
-    const int null_fd = ::open("/dev/null", O_RDONLY);
+    const int null_fd = ::open(input_path.c_str(), O_RDONLY);
     if (null_fd < 0 || ::dup2(null_fd, STDIN_FILENO) < 0 || ::dup2(out_pipe[1], STDOUT_FILENO) < 0 ||
         ::dup2(err_pipe[1], STDERR_FILENO) < 0)
       ::_exit(127);

@@ -9,7 +9,9 @@ struct ProgramResult {
 };
 
 // Runs the program with the arguments (no shell) and collects both streams.
-ProgramResult run_program(const std::string& path, const std::vector<std::string>& args);
+// Standard input is the file input_path, /dev/null when none is given.
+ProgramResult run_program(const std::string& path, const std::vector<std::string>& args,
+                          const std::string& input_path = "/dev/null");
 
 // Replaces every time figure of a time report by "<t>": the number after a
 // label ending in ": " on report lines and the number on the line after an

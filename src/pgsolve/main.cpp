@@ -1,0 +1,3 @@
+#include "pgsolve/pgsolve.h"
+
+int main(int argc, char** argv) { return pgsolve_main(argc, argv); }

@@ -1,0 +1,193 @@
+#include "pgsolve/pgsolve.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <new>
+#include <streambuf>
+#include <string>
+
+#include <thrust/system_error.h>
+
+#include "pgsolve/game_input.h"
+#include "pgsolve/loaded_game.h"
+#include "pgsolve/options.h"
+#include "pgsolve/run_solver.h"
+#include "pgsolve/strategy_completion.h"
+#include "pgsolve/watchdog.h"
+#include "verify/solution_file.h"
+#include "verify/verifier.h"
+#ifdef PG_HOST_BACKEND
+#include "common/host_runtime.h"
+#endif
+
+namespace {
+
+const int status_solved = 0;
+const int status_failed = 1;
+const int status_usage = 2;
+
+#ifdef PG_HOST_BACKEND
+const char* const backend_name = "host";
+#else
+const char* const backend_name = "CUDA";
+#endif
+
+// Standard output carries only what was asked for: the solvers' banners,
+// node counts and lines go nowhere while one runs, and pgsolve writes through
+// the streams' own buffers.
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return traits_type::not_eof(c); }
+  std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+};
+
+class SilencedSolvers {
+ public:
+  SilencedSolvers() : out_(std::cout.rdbuf(&null_)), err_(std::cerr.rdbuf(&null_)) {}
+  SilencedSolvers(const SilencedSolvers&) = delete;
+  SilencedSolvers& operator=(const SilencedSolvers&) = delete;
+  ~SilencedSolvers() {
+    std::cout.rdbuf(out_);
+    std::cerr.rdbuf(err_);
+  }
+
+ private:
+  NullBuffer null_;
+  std::streambuf* out_;
+  std::streambuf* err_;
+};
+
+int fail(const std::string& message) {
+  std::cerr << "pgsolve: " << message << std::endl;
+  return status_failed;
+}
+
+std::string game_name(const Options& o) { return o.game == "-" ? "standard input" : o.game; }
+
+// Runs a phase that may throw what the solvers throw; returns the message of a
+// failure, empty on success.
+template <class Phase>
+std::string guarded(Phase phase) {
+  try {
+    phase();
+  } catch (const std::string& message) {
+    return message;
+  } catch (const thrust::system::system_error& error) {
+    return std::string("Thrust error: ") + error.what();
+  } catch (const std::bad_alloc&) {
+    return "out of memory";
+  }
+  return "";
+}
+
+uint32_t count_won(const std::vector<uint8_t>& winner, uint8_t player) {
+  uint32_t count = 0;
+  for (uint8_t w : winner) count += w == player;
+  return count;
+}
+
+int check_solution(const Options& o, const LoadedGame& loaded, TimeList& list) {
+  Solution solution;
+  std::ifstream file(o.check_file, std::ios::binary);
+  if (!file) return fail("cannot open " + o.check_file + ": " + std::strerror(errno));
+  const std::string error = read_solution(file, loaded.verifier_view(), solution);
+  if (!error.empty()) return fail(o.check_file + ": " + error);
+  list.add("reading the solution took: ");
+  const std::string violation = verify_solution(loaded.verifier_view(), solution.winner.data(), solution.strategy.data());
+  list.add("verifying took: ");
+  if (o.verbose) list.print(std::cerr);
+  if (!violation.empty()) return fail("the solution does not hold: " + violation);
+  if (!o.quiet) std::cerr << "pgsolve: the solution in " << o.check_file << " holds" << std::endl;
+  return status_solved;
+}
+
+int solve(const Options& o, LoadedGame& loaded, TimeList& list, Watchdog& watchdog) {
+  Solution solution;
+  int completed = 0;
+  std::string failure = guarded([&] {
+    SilencedSolvers silence;
+    solution = run_solver(loaded, *o.algorithm, o.wants_strategy(), &list);
+    list.add("solved: ");
+    if (o.wants_strategy()) {
+      completed = complete_strategies(loaded, solution.winner, solution.strategy);
+      list.add("completing strategies took: ");
+    }
+  });
+  if (!failure.empty()) return fail("solving with " + std::string(o.algorithm->name) + " failed: " + failure);
+
+  // A strategy is named only where its node's owner wins the node.
+  const ParityGame& game = loaded.game;
+  for (uint32_t v = 0; v < game.n_nodes; ++v)
+    if (game.owner[v] != solution.winner[v]) solution.strategy[v] = no_strategy;
+
+  const VerifierGame view = loaded.verifier_view();
+  if (o.verify) {
+    const std::string violation = verify_solution(view, solution.winner.data(), solution.strategy.data());
+    list.add("verifying took: ");
+    if (!violation.empty()) return fail("the solution does not hold: " + violation);
+  }
+  watchdog.stop();
+
+  if (!o.solution_file.empty()) {
+    std::ofstream file(o.solution_file, std::ios::binary);
+    if (file) write_solution(file, view, solution.winner.data(), solution.strategy.data());
+    file.close();
+    if (!file) return fail("cannot write the solution to " + o.solution_file);
+  }
+  if (o.print) {
+    write_solution(std::cout, view, solution.winner.data(), solution.strategy.data());
+    std::cout.flush();
+  }
+  if (o.verbose) list.print(std::cerr);
+  if (!o.quiet) {
+    std::cerr << "pgsolve: " << game.n_nodes << " nodes solved by " << o.algorithm->name << ": Even wins "
+              << count_won(solution.winner, 0) << ", Odd wins " << count_won(solution.winner, 1);
+    if (completed > 0) std::cerr << "; strategies of " << completed << " region(s) by " << completion_alg_id;
+    if (o.verify) std::cerr << "; verified";
+    std::cerr << std::endl;
+  }
+  return status_solved;
+}
+
+}  // namespace
+
+int pgsolve_main(int argc, char** argv) {
+  Options o;
+  const std::string mistake = parse_options(argc, argv, o);
+  if (!mistake.empty()) {
+    std::cerr << "pgsolve: " << mistake << " (see pgsolve --help)" << std::endl;
+    return status_usage;
+  }
+  switch (o.action) {
+    case Options::Action::help:
+      std::cout << help_text() << std::flush;
+      return status_solved;
+    case Options::Action::version:
+      std::cout << "pgsolve 1.0 (" << backend_name << " backend; compressed input: " << supported_compression() << ")"
+                << std::endl;
+      return status_solved;
+    case Options::Action::list_algorithms:
+      print_algorithm_table(std::cout);
+      return status_solved;
+    default:
+      break;
+  }
+#ifdef PG_HOST_BACKEND
+  if (o.threads > 0) hostrt::set_worker_threads(o.threads);
+#endif
+
+  Watchdog watchdog(o.timeout);
+  TimeList list;
+  list.restart();
+  LoadedGame loaded;
+  bool read = false;
+  std::string failure = guarded([&] { read = load_game(read_game_text(o.game), loaded); });
+  if (!failure.empty()) return fail(failure);
+  if (!read) return fail("no game read from " + game_name(o));
+  list.add("reading took: ");
+
+  if (o.action == Options::Action::check) return check_solution(o, loaded, list);
+  return solve(o, loaded, list, watchdog);
+}
