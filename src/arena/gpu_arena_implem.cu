@@ -6,6 +6,7 @@
 #include "arena/gpu_arena.h"
 #include "common/check_cuda.h"
 #include "host/time_list.h"
+#include "recursive/frontier_solver.h"
 #include "recursive/vantor_solver_v2.h"
 
 void copy_result_to_host(cudaGpuArena& arena) {
@@ -23,12 +24,16 @@ void solve_gpu_arena(cudaGpuArena& arena, unsigned int alg_id, TimeList* list) {
   arena.upload(false);
   if (list) list->add("initializing device memory took: ");
   std::cerr << "Nodes: " << arena.n_nodes << std::endl;
-  if (alg_id != 11) {
+  if (alg_id != 11 && alg_id != 12) {
     arena.clear();
     throw std::string("Unkown alg_id");
   }
-  std::cout << "\n --> recursive with cudaGpuArena <-- \n" << std::endl;
-  {
+  if (alg_id == 12) {
+    std::cout << "\n --> recursive with frontier attractors <-- \n" << std::endl;
+    FrontierSolver solver(arena.n_nodes);
+    solver.solve(arena);
+  } else {
+    std::cout << "\n --> recursive with cudaGpuArena <-- \n" << std::endl;
     VantorSolverV2 solver(arena.n_nodes);
     solver.solve(arena);
   }
