@@ -1,6 +1,8 @@
 // The recursive solvers, phase by phase, on random games of 10^4 to 10^6
-// nodes: alg 9 (VantorSolver on the CSR arrays, work-list attractor) and
-// alg 11 (VantorSolverV2 on the arena, all-nodes attractor). Each iteration
+// nodes: alg 9 (VantorSolver on the CSR arrays, work-list attractor),
+// alg 11 (VantorSolverV2 on the arena, all-nodes attractor) and alg 12
+// (FrontierSolver on the arena, frontier attractors); algs 11 and 12 also on
+// the pggen games of the harness (BM_PggenArena). Each iteration
 // uploads the unchanged host game, solves it and copies the marks back; the
 // counters give the milliseconds of each phase per iteration.
 #include <benchmark/benchmark.h>
@@ -17,6 +19,8 @@
 #include "common/device_array.h"
 #include "cudaPGSolver/device_memory_ptr.h"
 #include "host/parity_game.h"
+#include "generators.h"
+#include "recursive/frontier_solver.h"
 #include "recursive/vantor_solver.h"
 #include "recursive/vantor_solver_v2.h"
 
@@ -138,9 +142,31 @@ void BM_RecursiveCsr(benchmark::State& state) {
   report(state, n, upload, solve, download, static_cast<uint32_t>(std::count(result.begin(), result.end(), 0)));
 }
 
-void BM_RecursiveArena(benchmark::State& state) {
-  const uint32_t n = static_cast<uint32_t>(state.range(0));
-  const RandomCsr g = random_csr(n, static_cast<uint32_t>(state.range(1)));
+// The pggen game in the CSR form of random_csr, predecessors included.
+RandomCsr from_pggen(const pggen::Game& p) {
+  const uint32_t n = p.size();
+  RandomCsr g;
+  g.color.assign(p.color.begin(), p.color.end());
+  g.owner = p.owner;
+  g.succ_begin = p.succ_begin;
+  g.succ_array = p.succ;
+  g.n_succ.resize(n);
+  g.n_pred.assign(n, 0);
+  for (uint32_t v = 0; v < n; ++v) g.n_succ[v] = p.succ_begin[v + 1] - p.succ_begin[v];
+  for (uint32_t w : p.succ) ++g.n_pred[w];
+  g.pred_begin.assign(n + 1, 0);
+  for (uint32_t v = 0; v < n; ++v) g.pred_begin[v + 1] = g.pred_begin[v] + g.n_pred[v];
+  g.pred_array.resize(p.succ.size());
+  std::vector<uint32_t> fill(g.pred_begin.begin(), g.pred_begin.end() - 1);
+  for (uint32_t v = 0; v < n; ++v) {
+    for (uint32_t k = g.succ_begin[v]; k < g.succ_begin[v + 1]; ++k) g.pred_array[fill[g.succ_array[k]]++] = v;
+  }
+  return g;
+}
+
+template <class Solver>
+void run_arena(benchmark::State& state, const RandomCsr& g) {
+  const uint32_t n = static_cast<uint32_t>(g.color.size());
   cudaGpuArena arena;
   fill_arena(arena, g);
   std::vector<color_t> result(n);
@@ -151,7 +177,7 @@ void BM_RecursiveArena(benchmark::State& state) {
     arena.upload(false);
     upload += clock.lap_ms();
     {
-      VantorSolverV2 solver(n);
+      Solver solver(n);
       solver.solve(arena);
     }
     solve += clock.lap_ms();
@@ -162,6 +188,20 @@ void BM_RecursiveArena(benchmark::State& state) {
   report(state, n, upload, solve, download, static_cast<uint32_t>(std::count(result.begin(), result.end(), 0)));
 }
 
+template <class Solver>
+void BM_RecursiveArena(benchmark::State& state) {
+  run_arena<Solver>(state, random_csr(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1))));
+}
+
+// The harness's games of the speed targets: 0 = `pggen --seed 1 random
+// 1000000 1000 2 5`, 1 = `pggen ladder 500000` (10^6 nodes).
+template <class Solver>
+void BM_PggenArena(benchmark::State& state) {
+  const pggen::Game g = state.range(0) == 0 ? pggen::random_game(1000000, 1000, 2, 5, 1) : pggen::ladder_game(500000);
+  state.SetLabel(state.range(0) == 0 ? "random 1000000 1000 2 5" : "ladder 500000");
+  run_arena<Solver>(state, from_pggen(g));
+}
+
 // Arguments: nodes, largest colour. One iteration each keeps the run short;
 // --benchmark_repetitions gives several figures per size.
 void sizes(benchmark::internal::Benchmark* b) {
@@ -169,7 +209,10 @@ void sizes(benchmark::internal::Benchmark* b) {
   b->Iterations(1)->Unit(benchmark::kMillisecond);
 }
 BENCHMARK(BM_RecursiveCsr)->Apply(sizes);
-BENCHMARK(BM_RecursiveArena)->Apply(sizes);
+BENCHMARK_TEMPLATE(BM_RecursiveArena, VantorSolverV2)->Apply(sizes);
+BENCHMARK_TEMPLATE(BM_RecursiveArena, FrontierSolver)->Apply(sizes);
+BENCHMARK_TEMPLATE(BM_PggenArena, VantorSolverV2)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_PggenArena, FrontierSolver)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
