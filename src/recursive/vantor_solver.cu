@@ -6,8 +6,10 @@
 VantorSolver::VantorSolver(uint32_t n) : levels(n) {}
 
 void VantorSolver::solve(DeviceMemoryPtr& memory) {
-  levels.solve(memory.color,
-               [&memory](uint32_t* attr_array, unsigned int player) { compute_attractor(memory, attr_array, player); });
+  levels.solve(memory.color, [this, &memory](uint32_t* attr_array, unsigned int player) {
+    if (!attractor_list) attractor_list.reset(new DeviceWorklist(memory.n_nodes));
+    compute_attractor(memory, attr_array, player, *attractor_list);
+  });
 }
 
 void recursive_solve(DeviceMemoryPtr& memory, const ParityGame&, const cudaDeviceProp&, TimeList*) {
