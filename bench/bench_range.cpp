@@ -16,6 +16,7 @@
 #include "common/scoped_device_array.h"
 #include "preprocess/cuda_preprocess.h"
 #include "rangespm/korrel.h"
+#include "runtime_counts.h"
 
 namespace {
 
@@ -25,7 +26,9 @@ namespace {
 //   rare_odd: out-degree 1 to 3, self-loops on 30%, even colours up to 8
 //           with one node in 500 raised to the odd colour above it; one
 //           large SCC whose measure bounds stay small.
-enum Family { sparse = 0, rare_odd = 1 };
+//   rings:  cycles of 2 to 33 nodes, each node with one more edge back into
+//           an earlier cycle, colours up to 8: thousands of non-trivial SCCs.
+enum Family { sparse = 0, rare_odd = 1, rings = 2 };
 
 struct HostGame {
   std::vector<color_t> color;
@@ -39,6 +42,19 @@ HostGame random_game(uint32_t n, Family family) {
   g.color.resize(n);
   g.owner.resize(n);
   g.succ.resize(n);
+  if (family == rings) {
+    for (uint32_t start = 0; start < n;) {
+      const uint32_t end = std::min(n, start + 2 + static_cast<uint32_t>(rng() % 32));
+      for (uint32_t v = start; v < end; ++v) {
+        g.owner[v] = static_cast<uint8_t>(rng() & 1);
+        g.color[v] = static_cast<color_t>(rng() % 9);
+        g.succ[v].push_back(v + 1 < end ? v + 1 : start);
+        if (start > 0) g.succ[v].push_back(static_cast<uint32_t>(rng() % start));
+      }
+      start = end;
+    }
+    return g;
+  }
   for (uint32_t v = 0; v < n; ++v) {
     g.owner[v] = static_cast<uint8_t>(rng() & 1);
     const uint32_t degree = family == sparse ? 1 : 1 + rng() % 3;
@@ -108,7 +124,9 @@ void BM_RangeSpm(benchmark::State& state) {
   std::size_t n_sccs = 0, n_ranges = 0;
   std::vector<color_t> result(n);
   PhaseClock clock;
+  hostrt::Counters scc_calls, color_calls, solve_calls;
   for (auto _ : state) {
+    const hostrt::Counters at_start = hostrt::counters();
     const color_t min_color = arena.min_color, max_color = arena.max_color;
     arena.min_parity = false;
     arena.players_swapped = false;
@@ -116,14 +134,18 @@ void BM_RangeSpm(benchmark::State& state) {
     arena.upload(false);
     upload += clock.lap_ms();
     ScopedDeviceArray<uint32_t> scc_id(n), scc_rank(n);
+    const hostrt::Counters before_sccs = hostrt::counters();
     preprocess::determine_sccs(scc_id.get(), scc_rank.get(), arena);
     sccs += clock.lap_ms();
+    const hostrt::Counters after_sccs = hostrt::counters();
     arena.release_device(true);
     preprocess::sort_by_scc_rank(arena, scc_id, scc_rank, true);
     sorting += clock.lap_ms();
     color_t color_bound = 0, ref_parity = 0;
+    const hostrt::Counters before_colors = hostrt::counters();
     preprocess::normalise_colors(arena, color_bound, ref_parity, scc_id.get());
     colors += clock.lap_ms();
+    color_calls = hostrt::counters() - before_colors;
     std::vector<uint32_t> scc_begin;
     preprocess::compute_scc_begin(scc_begin, scc_id.get(), arena);
     starts += clock.lap_ms();
@@ -134,6 +156,8 @@ void BM_RangeSpm(benchmark::State& state) {
     ranges += clock.lap_ms();
     n_sccs = scc_begin.size();
     n_ranges = cut.size();
+    scc_calls = after_sccs - before_sccs;
+    solve_calls = hostrt::counters() - at_start;
     copy_array<Space::host, Space::device>(result.data(), arena.device.color, n);
     arena.release_device(false);
     // permute renumbered node_id; the host arrays still hold the input order.
@@ -154,12 +178,17 @@ void BM_RangeSpm(benchmark::State& state) {
   // Marks in the sorted order, possibly with the players exchanged: a count
   // of one mark, for comparing runs of the same game.
   state.counters["marks_0"] = static_cast<double>(std::count(result.begin(), result.end(), 0));
+  // Runtime calls of the last solve: the SCC decomposition and the whole solve.
+  report_runtime_counts(state, "scc_", scc_calls, 1);
+  report_runtime_counts(state, "colors_", color_calls, 1);
+  report_runtime_counts(state, "solve_", solve_calls, 1);
 }
 
 // Arguments: nodes, family. One iteration each keeps the run short;
 // --benchmark_repetitions gives several figures per size.
 void sizes(benchmark::internal::Benchmark* b) {
   b->Args({10000, sparse})->Args({100000, sparse})->Args({10000, rare_odd})->Args({100000, rare_odd});
+  b->Args({10000, rings})->Args({100000, rings});
   b->Iterations(1)->Unit(benchmark::kMillisecond);
 }
 BENCHMARK(BM_RangeSpm)->Apply(sizes);

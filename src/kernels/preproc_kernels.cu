@@ -1,5 +1,7 @@
 #include "kernels/preproc_kernels.h"
 
+#include <cstddef>
+
 #include "kernels/scc_kernels.h"
 
 namespace kernel {
@@ -40,6 +42,39 @@ __global__ void set_colors(const uint32_t* scc_id, uint32_t word, color_t* color
   const uint32_t i = thread_node();
   if (i >= n) return;
   if (scc_id[i] == word) color[i] = map[color[i]];
+}
+
+namespace {
+// The position of word in the ascending words[0 .. count), or count.
+__device__ inline uint32_t find_word(const uint32_t* words, uint32_t count, uint32_t word) {
+  uint32_t low = 0, high = count;
+  while (low < high) {
+    const uint32_t middle = low + (high - low) / 2;
+    if (words[middle] < word) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low < count && words[low] == word ? low : count;
+}
+}  // namespace
+
+__global__ void determine_used_colors_of_sccs(const uint32_t* scc_id, const uint32_t* words, uint32_t n_words,
+                                              color_t* used, uint32_t colors, const color_t* color, uint32_t n) {
+  const uint32_t i = thread_node();
+  if (i >= n) return;
+  const uint32_t k = find_word(words, n_words, scc_id[i]);
+  // Every writer of a cell writes the same 1.
+  if (k < n_words) used[static_cast<std::size_t>(k) * colors + color[i]] = 1;
+}
+
+__global__ void set_colors_of_sccs(const uint32_t* scc_id, const uint32_t* words, uint32_t n_words, color_t* color,
+                                   const color_t* map, uint32_t colors, uint32_t n) {
+  const uint32_t i = thread_node();
+  if (i >= n) return;
+  const uint32_t k = find_word(words, n_words, scc_id[i]);
+  if (k < n_words) color[i] = map[static_cast<std::size_t>(k) * colors + color[i]];
 }
 
 __global__ void compute_scc_begin_stencil(uint32_t* out, const uint32_t* scc_id, uint32_t n) {

@@ -27,6 +27,14 @@ __global__ void determine_used_colors(const uint32_t* scc_id, uint32_t word, col
 // Renames the colours of the SCC with this word through map.
 __global__ void set_colors(const uint32_t* scc_id, uint32_t word, color_t* color, const color_t* map, uint32_t n);
 
+// The same for many SCCs at once: words holds n_words SCC words in ascending
+// order, and the k-th SCC's colours go into row k of used (colors entries a
+// row), its renaming comes from row k of map. Nodes of other SCCs are left.
+__global__ void determine_used_colors_of_sccs(const uint32_t* scc_id, const uint32_t* words, uint32_t n_words,
+                                              color_t* used, uint32_t colors, const color_t* color, uint32_t n);
+__global__ void set_colors_of_sccs(const uint32_t* scc_id, const uint32_t* words, uint32_t n_words, color_t* color,
+                                   const color_t* map, uint32_t colors, uint32_t n);
+
 // out[i] = 1 where an SCC starts in the sorted order, else 0.
 __global__ void compute_scc_begin_stencil(uint32_t* out, const uint32_t* scc_id, uint32_t n);
 

@@ -62,9 +62,12 @@ void collect_nontrivial_sccs(std::vector<uint32_t>& nontrivial, const cudaGpuAre
 // non-trivial SCCs (0xFFFF and 0 when there is none).
 void determine_color_range(cudaGpuArena& arena, const uint32_t* scc_id);
 
-// Renames the colours of the SCC with this word to consecutive numbers from
-// 2, merging neighbours of equal parity, the most significant first; returns
-// one more than the highest new colour.
+// Renames the colours of each SCC with one of these words to consecutive
+// numbers from 2, merging neighbours of equal parity, the most significant
+// first; returns one more than the highest new colour of all (2 for none).
+// Many SCCs share a launch; the workspace is allocated once per call.
+color_t compress_scc_colors(const uint32_t* scc_id, cudaGpuArena& arena, const std::vector<uint32_t>& words);
+// The same for the one SCC with this word.
 color_t compress_scc_colors(const uint32_t* scc_id, cudaGpuArena& arena, uint32_t word);
 
 // Start positions of the SCCs in the sorted order, ascending from 0.

@@ -6,8 +6,8 @@
 #include "common/launch.h"
 #include "common/scoped_device_array.h"
 #include "kernels/scc_kernels.h"
-#include "preprocess/cuda_preprocess.h"
 #include "common/device_flag.h"
+#include "preprocess/cuda_preprocess.h"
 
 namespace preprocess {
 
@@ -34,38 +34,46 @@ void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) 
   const uint32_t n = g.n_nodes;
   const unsigned int grid = blocks_for(n, block);
 
+  // Everything of the decomposition is allocated here, once: no pass allocates.
   ScopedDeviceArray<uint32_t> votes(3u * static_cast<std::size_t>(n));
+  DeviceFlag changed("determine_sccs");
   launch_kernel(kernel::scc::find_initial_pivot, grid, block, 0, scc_id, votes.get(), g.n_succ, g.n_pred, n);
   launch_kernel(kernel::scc::set_initial_pivot, grid, block, 0, scc_id, votes.get(), g.n_succ, g.n_pred, n);
-  DeviceFlag changed;
+  changed.check_launch("determine_sccs: choosing the first pivot");
 
+  // Trimming, propagation and the ranks are monotone fixpoints: passes past
+  // the fixpoint change nothing, so each loop runs batches of passes between
+  // two reads of the flag. A round of splits ends with one read: whether any
+  // partition is left.
   for (;;) {
-    do {
-      changed.clear();
+    run_until_unchanged(changed, "determine_sccs: trimming", [&] {
       launch_kernel(kernel::scc::remove_trivial_sccs, grid, block, 0, scc_id, g.succ_begin, g.succ_array, g.n_succ,
                     g.pred_begin, g.pred_array, g.n_pred, n, changed.get());
-    } while (changed.read());
-    do {
-      changed.clear();
+    });
+    run_until_unchanged(changed, "determine_sccs: pivot propagation", [&] {
       launch_kernel(kernel::scc::pivot_propagation, grid, block, 0, scc_id, g.succ_begin, g.succ_array, g.n_succ,
                     g.pred_begin, g.pred_array, g.n_pred, n, changed.get());
-    } while (changed.read());
-    changed.clear();
+    });
+    const char* const split = "determine_sccs: splitting the partitions";
+    changed.clear(split);
     launch_kernel(kernel::scc::vote_scc_id, grid, block, 0, scc_id, votes.get(), n);
+    changed.check_launch(split);
     launch_kernel(static_cast<UpdateWithFlag>(kernel::scc::update_scc_id), grid, block, 0, scc_id,
                   static_cast<const uint32_t*>(votes.get()), n, changed.get());
-    if (!changed.read()) break;
+    changed.check_launch(split);
+    if (!changed.read(split)) break;
   }
 
   launch_kernel(kernel::scc::mark_singleton_sccs, grid, block, 0, scc_id, g.succ_begin, g.succ_array, g.n_succ, n);
+  changed.check_launch("determine_sccs: marking single-node SCCs");
 
   thrust::fill(thrust::device, scc_rank, scc_rank + n, 0u);
-  do {
-    changed.clear();
+  run_until_unchanged(changed, "determine_sccs: SCC ranks", [&] {
     launch_kernel(kernel::scc::compute_scc_rank_iteration, grid, block, 0, scc_rank,
                   static_cast<const uint32_t*>(scc_id), g.n_succ, g.succ_begin, g.succ_array, n, changed.get());
-  } while (changed.read());
+  });
   launch_kernel(kernel::scc::set_scc_rank, grid, block, 0, scc_rank, static_cast<const uint32_t*>(scc_id), n);
+  changed.check_launch("determine_sccs: SCC ranks");
 
   changed.release();
   votes.release();

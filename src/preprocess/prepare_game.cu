@@ -39,7 +39,7 @@ void normalise_colors(cudaGpuArena& arena, color_t& color_bound, color_t& ref_pa
   const unsigned int grid = blocks_for(n, 256);
   launch_kernel(kernel::preproc::transform_colors_of_trivial_sccs, grid, 256, 0, scc_id, arena.device.color,
                 ref_parity, n);
-  for (uint32_t word : nontrivial) color_bound = std::max(color_bound, compress_scc_colors(scc_id, arena, word));
+  color_bound = std::max(color_bound, compress_scc_colors(scc_id, arena, nontrivial));
   launch_kernel(kernel::preproc::remove_loops, grid, 256, 0, arena.device.color,
                 static_cast<const uint8_t*>(arena.device.owner), arena.device.succ.count,
                 static_cast<const uint32_t*>(arena.device.succ.begin), arena.device.succ.targets, n, ref_parity);

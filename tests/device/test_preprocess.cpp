@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -82,6 +83,57 @@ TEST_F(Preprocess, CompressionFromTheLargestColourMergesEqualParities) {
   ASSERT_EQ(nontrivial.size(), 1u);
   EXPECT_EQ(preprocess::compress_scc_colors(scc_id.get(), arena, nontrivial[0]), 4);
   EXPECT_EQ(from_device(arena.device.color, 4), (std::vector<color_t>{2, 2, 3, 3}));
+}
+
+// Hundreds of separate cycles, one of them with the largest colour there is,
+// so that the colour table takes several batches of SCCs: every SCC is
+// renamed as the walk over its own colours says, and the workspace is
+// allocated once however many SCCs there are.
+TEST_F(Preprocess, ManySccsAreCompressedInBatchesWithOneWorkspace) {
+  std::mt19937 rng(5);
+  TestGame g;
+  std::vector<std::vector<uint32_t>> members;
+  for (uint32_t ring = 0; ring < 300; ++ring) {
+    const uint32_t first = g.size(), size = 2 + rng() % 5;
+    members.emplace_back();
+    for (uint32_t k = 0; k < size; ++k) {
+      const uint32_t color = ring == 150 && k == 0 ? 32767 : rng() % 40;
+      members.back().push_back(g.add_node(color, 0, {first + (k + 1) % size}));
+    }
+  }
+  cudaGpuArena arena;
+  load(arena, g);
+  const uint32_t n = g.size();
+  ScopedDeviceArray<uint32_t> scc_id(n), scc_rank(n);
+  preprocess::determine_sccs(scc_id.get(), scc_rank.get(), arena);
+  preprocess::determine_color_range(arena, scc_id.get());
+  ASSERT_EQ(arena.max_color, 32767);
+  std::vector<uint32_t> nontrivial;
+  preprocess::collect_nontrivial_sccs(nontrivial, arena, scc_id.get());
+  ASSERT_EQ(nontrivial.size(), 300u);
+
+  // The walk from the largest colour of all, per SCC.
+  std::vector<color_t> expected(n);
+  uint32_t bound = 2;
+  for (const auto& ring : members) {
+    std::map<uint32_t, uint32_t> renamed;
+    for (uint32_t v : ring) renamed[g.color[v]] = 0;
+    uint32_t count = 2, parity = arena.max_color & 1u;
+    for (auto c = renamed.rbegin(); c != renamed.rend(); ++c) {
+      if ((c->first & 1u) != parity) ++count;
+      c->second = count;
+      parity = c->first & 1u;
+    }
+    bound = std::max(bound, count + 1);
+    for (uint32_t v : ring) expected[v] = static_cast<color_t>(renamed[g.color[v]]);
+  }
+  const hostrt::Counters before = hostrt::counters();
+  EXPECT_EQ(preprocess::compress_scc_colors(scc_id.get(), arena, nontrivial), bound);
+  const hostrt::Counters c = hostrt::counters() - before;
+  EXPECT_EQ(from_device(arena.device.color, n), expected);
+  EXPECT_EQ(c.allocations, 2u) << "the words and one batch's table";
+  EXPECT_EQ(c.launches, 6u) << "two launches for each of three batches of at most 128 SCCs";
+  EXPECT_EQ(c.copies_to_host, 3u);
 }
 
 TEST_F(Preprocess, OddReferenceParityExchangesThePlayers) {

@@ -229,3 +229,70 @@ TEST_F(Scc, FailedAllocationOfTheVotesIsReportedAndLeaksNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The copies to and from the device made since the last reset.
+std::size_t copies_so_far() {
+  const hostrt::Counters c = hostrt::counters();
+  return c.copies_to_device + c.copies_to_host + c.copies_on_device;
+}
+
+// A fault in any pass stops the decomposition with a message naming its loop,
+// instead of ending the loop as if it had converged. One cycle of three
+// nodes: nothing to trim (one pass, one read), then the propagation.
+TEST_F(Scc, AFailingFlagReadOrLaunchNamesTheLoop) {
+  struct Case {
+    bool copy;     // fail a copy, else a launch
+    std::size_t k;  // which one, counted from the start of determine_sccs
+    const char* message;
+  };
+  const Case cases[] = {
+      {true, 1, "determine_sccs: trimming: reading the change flag failed: unspecified launch failure"},
+      {true, 2, "determine_sccs: pivot propagation: reading the change flag failed: unspecified launch failure"},
+      {false, 3, "determine_sccs: trimming: a pass could not be launched: unspecified launch failure"},
+      {false, 4, "determine_sccs: pivot propagation: a pass could not be launched: unspecified launch failure"},
+  };
+  for (const Case& c : cases) {
+    hostrt::reset();
+    DeviceTestGraph graph(Lists{{1}, {2}, {0}});
+    ScopedDeviceArray<uint32_t> scc_id(3), scc_rank(3);
+    const std::size_t live = hostrt::live_allocations();
+    if (c.copy) {
+      hostrt::fail_copy(copies_so_far() + c.k);
+    } else {
+      hostrt::fail_launch(c.k);
+    }
+    try {
+      preprocess::determine_sccs(scc_id.get(), scc_rank.get(), graph.view());
+      ADD_FAILURE() << c.message << ": nothing thrown";
+    } catch (const std::string& s) {
+      EXPECT_EQ(s, c.message);
+    }
+    EXPECT_EQ(hostrt::live_allocations(), live) << c.message;
+  }
+}
+
+// The loops read the flag after batches of passes: on a long chain of SCCs
+// the ranks take about one pass per SCC, with far fewer reads.
+TEST_F(Scc, LongLoopsReadTheFlagOncePerManyPasses) {
+  const uint32_t n = 2000;
+  Lists succ(n);
+  for (uint32_t v = 0; v + 1 < n; ++v) succ[v].push_back(v + 1);
+  succ[n - 1].push_back(n - 1);
+  DeviceTestGraph graph(succ);
+  ScopedDeviceArray<uint32_t> scc_id(n), scc_rank(n);
+  // In index order on one worker a pass lifts the ranks by one: the longest loop.
+  hostrt::set_worker_threads(1);
+  hostrt::set_thread_order(hostrt::ThreadOrder::forward);
+  const hostrt::Counters before = hostrt::counters();
+  preprocess::determine_sccs(scc_id.get(), scc_rank.get(), graph.view());
+  const hostrt::Counters c = hostrt::counters() - before;
+  EXPECT_EQ(compare_with_host(succ, SccResult{from_device(scc_id.get(), n), from_device(scc_rank.get(), n)}), "");
+  EXPECT_GE(c.launches, n / 2) << "the ranks need many passes";
+  EXPECT_LE(c.copies_to_host * 16, c.launches);
+  EXPECT_EQ(c.synchronisations, c.copies_to_host);
+  EXPECT_EQ(c.allocations, 2u) << "the votes and the flag, once";
+}
+
+}  // namespace
