@@ -32,6 +32,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # Program name and alg_id, in the order the table lists them.
 PROGRAMS = [
     ("Vantor", 11),
+    ("pgsolver_recursive_frontier", 12),
     ("pgsolver_recursive", 9),
     ("Korrel", 3),
     ("pgsolver_spm_wl", 0),
@@ -54,7 +55,7 @@ def cap(entry, program):
 
 def algorithm_class(program):
     """Size caps are set per class of algorithm: their bounds differ widely."""
-    if program in ("Vantor", "pgsolver_recursive"):
+    if program in ("Vantor", "pgsolver_recursive", "pgsolver_recursive_frontier"):
         return "recursive"
     if program == "pgsolver_range_spm":
         return "range"

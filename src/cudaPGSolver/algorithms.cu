@@ -6,12 +6,18 @@
 #include "arena/gpu_arena.h"
 #include "cudaPGSolver/spm_solvers.h"
 #include "recursive/vantor_solver.h"
+#include "recursive/frontier_solver.h"
 #include "recursive/vantor_solver_v2.h"
 
 namespace {
 
 void recursive_arena_solve(cudaGpuArena& arena) {
   VantorSolverV2 solver(arena.n_nodes);
+  solver.solve(arena);
+}
+
+void frontier_arena_solve(cudaGpuArena& arena) {
+  FrontierSolver solver(arena.n_nodes);
   solver.solve(arena);
 }
 
@@ -31,6 +37,8 @@ const Algorithm algorithm_table[] = {
      &recursive_solve, nullptr},
     {11, "zielonka", "Vantor", "\n --> recursive with cudaGpuArena <-- \n", Road::arena, Strategies::none, nullptr,
      recursive_arena_solve},
+    {12, "zielonka-frontier", "pgsolver_recursive_frontier", "\n --> recursive with frontier attractors <-- \n",
+     Road::arena, Strategies::both, nullptr, frontier_arena_solve},
     {20, "range-spm", "pgsolver_range_spm", nullptr, Road::range, Strategies::none, nullptr, nullptr},
 };
 

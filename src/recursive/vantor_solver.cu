@@ -14,8 +14,9 @@ void VantorSolver::solve(DeviceMemoryPtr& memory) {
   strategies.succ_array = memory.succ_array;
   levels.solve(
       memory.color,
-      [&memory](uint32_t* attr_array, unsigned int player) {
-        compute_attractor(memory, attr_array, player, memory.strategy);
+      [this, &memory](uint32_t* attr_array, unsigned int player) {
+        if (!attractor_list) attractor_list.reset(new DeviceWorklist(memory.n_nodes));
+        compute_attractor(memory, attr_array, player, *attractor_list, memory.strategy);
       },
       strategies);
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include "common/platform.h"
+#include "recursive/device_worklist.h"
 #include "recursive/level_recursion.h"
 
 struct DeviceMemoryPtr;
@@ -18,6 +20,8 @@ class VantorSolver {
   void solve(DeviceMemoryPtr& memory);
 
   LevelRecursion levels;
+  // The attractors' work list, one for the solve, made by the first one.
+  std::unique_ptr<DeviceWorklist> attractor_list;
 };
 
 // The solver of alg_id 9 in the table of the CSR road.

@@ -4,7 +4,7 @@
 #include "common/device_array.h"
 #include "recursive/attractor.h"
 
-VantorSolverV2::VantorSolverV2(uint32_t n) : levels(n) { alloc_array<Space::device>(changed, 1); }
+VantorSolverV2::VantorSolverV2(uint32_t n) : levels(n) { alloc_array<Space::device>(changed, 2); }
 
 VantorSolverV2::~VantorSolverV2() {
   if (changed != nullptr) cudaFree(changed);

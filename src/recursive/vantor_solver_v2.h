@@ -19,5 +19,5 @@ class VantorSolverV2 {
   void solve(cudaGpuArena& arena);
 
   LevelRecursion levels;
-  bool* changed = nullptr;  // device, one byte: the attractor's changed flag
+  bool* changed = nullptr;  // device, two bytes: the attractor's changed flags
 };

@@ -55,7 +55,7 @@ Outcome run_all_nodes_form(const TestGame& game, const std::vector<uint32_t>& st
   arena.load(write_temp_file(to_pgsolver(game)));
   arena.upload(true);
   DeviceCopy<uint32_t> attr(states);
-  DeviceCopy<bool> changed(1);
+  DeviceCopy<bool> changed(2);
   const unsigned int launches =
       compute_attractor(arena, attr.ptr, changed.ptr, blocks_for(arena.n_nodes, 256), player);
   return Outcome{from_device(attr.ptr, states.size()), launches};
@@ -90,7 +90,7 @@ TEST_F(Attractor, OpponentNodeWhoseSuccessorsAllLieOutsideJoinsInTheFirstPass) {
   EXPECT_EQ(wl.launches, 1u) << "nothing is left in state 1 after the first pass";
   const Outcome all = run_all_nodes_form(g, s, 0);
   EXPECT_EQ(all.states, (std::vector<uint32_t>{2, 2, 0}));
-  EXPECT_EQ(all.launches, 2u);
+  EXPECT_EQ(all.launches, 3u) << "one pass that changes, then a batch of two that do not";
   // The same for Odd's attractor with an Even node.
   const TestGame h = from_rows({{0, 1, 0}, {0, 0, 2}, {0, 0, 2}});
   EXPECT_EQ(run_work_list_form(h, s, 1).states, (std::vector<uint32_t>{2, 2, 0}));
@@ -128,8 +128,8 @@ TEST_F(Attractor, ChainOfKNodesNeedsAtMostKPlusOnePasses) {
       EXPECT_EQ(wl.states, std::vector<uint32_t>(k + 1, 2));
       EXPECT_EQ(all.states, std::vector<uint32_t>(k + 1, 2));
       EXPECT_LE(wl.launches, k + 1);
-      EXPECT_LE(all.launches, k + 1);
-      EXPECT_GE(all.launches, 2u) << "a change is always followed by a pass without one";
+      EXPECT_LE(all.launches, k + 1 + 15) << "at most one batch runs past the fixpoint";
+      EXPECT_GE(all.launches, k + 1) << "a change is always followed by a pass without one";
     }
   }
 }

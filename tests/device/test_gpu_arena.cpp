@@ -381,7 +381,7 @@ TEST_F(Arena, DriverRejectsUnknownAlgorithmsAfterUploading) {
   cudaGpuArena a;
   load_text(a, three_nodes);
   CaptureStreams streams;
-  EXPECT_EQ(thrown_text([&] { solve_gpu_arena(a, 12, nullptr); }), "Unkown alg_id");
+  EXPECT_EQ(thrown_text([&] { solve_gpu_arena(a, 99, nullptr); }), "Unkown alg_id");
   EXPECT_EQ(streams.out(), "");
   EXPECT_EQ(streams.err(), "Nodes: 3\n");
   EXPECT_EQ(a.n_nodes, 0u);

@@ -103,7 +103,7 @@ const char* const failure_report =
 
 TEST(VantorEntry, UnknownAlgorithmOnTheArenaRoad) {
   hostrt::reset();
-  const Captured c = run_entry(write_temp_file(small_game), 12);
+  const Captured c = run_entry(write_temp_file(small_game), 99);
   EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.out, "");
   EXPECT_EQ(mask_times(c.err), std::string("Nodes: 3\nCaught exception: Unkown alg_id\n") + failure_report);

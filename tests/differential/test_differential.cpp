@@ -35,7 +35,7 @@ std::vector<Program> programs() {
   return list;
 }
 
-bool is_recursive(const Program& p) { return p.alg_id == 9 || p.alg_id == 11; }
+bool is_recursive(const Program& p) { return p.alg_id == 9 || p.alg_id == 11 || p.alg_id == 12; }
 
 TestGame from_generator(const pggen::Game& g) {
   TestGame t;

@@ -1,0 +1,127 @@
+#include "kernels/frontier_kernel.h"
+
+#include "host/types.h"
+
+namespace kernel {
+namespace frontier {
+namespace {
+
+__device__ __forceinline__ unsigned int thread_index() { return blockIdx.x * blockDim.x + threadIdx.x; }
+
+// Some successor of v inside the sub-game; a sub-game never has dead ends.
+__device__ __forceinline__ unsigned int successor_inside(unsigned int v, const unsigned int* succ_count,
+                                                         const unsigned int* succ_begin,
+                                                         const unsigned int* succ_targets, const unsigned int* level,
+                                                         unsigned int sub_level) {
+  const unsigned int begin = succ_begin[v];
+  const unsigned int end = begin + succ_count[v];
+  for (unsigned int k = begin; k < end; ++k) {
+    if (level[succ_targets[k]] >= sub_level) return succ_targets[k];
+  }
+  return succ_targets[begin];
+}
+
+}  // namespace
+
+__global__ void prepare(const unsigned int* nodes, unsigned int n, const unsigned char* owner,
+                        const unsigned int* succ_count, const unsigned int* succ_begin,
+                        const unsigned int* succ_targets, const unsigned int* level, unsigned int sub_level,
+                        unsigned int player, unsigned int* state) {
+  const unsigned int t = thread_index();
+  if (t >= n) return;
+  const unsigned int v = nodes[t];
+  if (owner[v] == player) {
+    state[v] = state_open;
+    return;
+  }
+  const unsigned int begin = succ_begin[v];
+  const unsigned int end = begin + succ_count[v];
+  unsigned int inside = 0;
+  for (unsigned int k = begin; k < end; ++k) inside += level[succ_targets[k]] >= sub_level ? 1u : 0u;
+  state[v] = opponent_bit | inside;
+}
+
+__global__ void seed(const unsigned int* nodes, unsigned int n, const unsigned char* owner,
+                     const unsigned int* succ_count, const unsigned int* succ_begin, const unsigned int* succ_targets,
+                     const unsigned int* level, unsigned int sub_level, unsigned int player, bool pick_successor,
+                     unsigned int* state, unsigned int* strategy) {
+  const unsigned int t = thread_index();
+  if (t >= n) return;
+  const unsigned int v = nodes[t];
+  state[v] = state_attracted;
+  if (pick_successor && strategy != nullptr && owner[v] == player) {
+    strategy[v] = successor_inside(v, succ_count, succ_begin, succ_targets, level, sub_level);
+  }
+}
+
+__global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned int* pred_count,
+                     const unsigned int* pred_begin, const unsigned int* pred_targets, unsigned int* state,
+                     unsigned int* strategy) {
+  const unsigned int head = bounds[0];
+  const unsigned int tail = bounds[1];
+  const unsigned int stride = gridDim.x * blockDim.x;
+  for (unsigned int i = head + thread_index(); i < tail; i += stride) {
+    const unsigned int v = queue[i];
+    const unsigned int begin = pred_begin[v];
+    const unsigned int end = begin + pred_count[v];
+    for (unsigned int k = begin; k < end; ++k) {
+      const unsigned int u = pred_targets[k];
+      // A plain read first: most edges meet a node outside the sub-game or
+      // one already attracted, which no other thread changes any more.
+      const unsigned int s = state[u];
+      bool joins = false;
+      if (s == state_open) {
+        joins = atomicCAS(&state[u], state_open, state_attracted) == state_open;
+        if (joins && strategy != nullptr) strategy[u] = v;
+      } else if ((s & opponent_bit) != 0) {
+        // This edge is one of the counted ones, so the count is still
+        // positive; only the thread that takes the last one sees 1.
+        joins = atomicSub(&state[u], 1u) == (opponent_bit | 1u);
+        if (joins) state[u] = state_attracted;
+      }
+      if (joins) queue[atomicAdd(&bounds[2], 1u)] = u;
+    }
+  }
+}
+
+__global__ void advance(unsigned int* bounds) {
+  if (thread_index() != 0) return;
+  bounds[0] = bounds[1];
+  bounds[1] = bounds[2];
+}
+
+__global__ void mark_region(const unsigned int* nodes, unsigned int n, unsigned short* won, unsigned int mark,
+                            const unsigned char* owner, const unsigned int* succ_count, const unsigned int* succ_begin,
+                            const unsigned int* succ_targets, const unsigned int* level, unsigned int sub_level,
+                            unsigned int* strategy) {
+  const unsigned int t = thread_index();
+  if (t >= n) return;
+  const unsigned int v = nodes[t];
+  won[v] = static_cast<unsigned short>(mark);
+  if (strategy != nullptr && owner[v] == mark) {
+    strategy[v] = successor_inside(v, succ_count, succ_begin, succ_targets, level, sub_level);
+  }
+}
+
+__global__ void mark_won(const unsigned int* nodes, unsigned int n, unsigned short* won, unsigned int mark) {
+  const unsigned int t = thread_index();
+  if (t < n) won[nodes[t]] = static_cast<unsigned short>(mark);
+}
+
+__global__ void split_level(const unsigned int* nodes, unsigned int n, unsigned int* state, unsigned int sub_level,
+                            unsigned int* level) {
+  const unsigned int t = thread_index();
+  if (t >= n) return;
+  const unsigned int v = nodes[t];
+  level[v] = state[v] == state_attracted ? sub_level : sub_level + 1u;
+  state[v] = 0;
+}
+
+__global__ void drop_losing_moves(unsigned int n, const unsigned short* won, const unsigned char* owner,
+                                  unsigned int* strategy) {
+  const unsigned int v = thread_index();
+  if (v < n && won[v] != owner[v]) strategy[v] = no_strategy;
+}
+
+}  // namespace frontier
+}  // namespace kernel
