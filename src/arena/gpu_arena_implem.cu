@@ -7,6 +7,7 @@
 #include "common/check_cuda.h"
 #include "host/time_list.h"
 #include "recursive/vantor_solver_v2.h"
+#include "tangle/tangle_solver.h"
 
 void copy_result_to_host(cudaGpuArena& arena) {
   if (arena.n_nodes == 0) return;
@@ -23,12 +24,14 @@ void solve_gpu_arena(cudaGpuArena& arena, unsigned int alg_id, TimeList* list) {
   arena.upload(false);
   if (list) list->add("initializing device memory took: ");
   std::cerr << "Nodes: " << arena.n_nodes << std::endl;
-  if (alg_id != 11) {
+  if (alg_id != 11 && alg_id != 13) {
     arena.clear();
     throw std::string("Unkown alg_id");
   }
-  std::cout << "\n --> recursive with cudaGpuArena <-- \n" << std::endl;
-  {
+  if (alg_id == 13) {
+    solve_with_tangles(arena, list);
+  } else {
+    std::cout << "\n --> recursive with cudaGpuArena <-- \n" << std::endl;
     VantorSolverV2 solver(arena.n_nodes);
     solver.solve(arena);
   }

@@ -1,0 +1,49 @@
+#pragma once
+#include <cstdint>
+#include "common/platform.h"
+#include "tangle/tangle_view.h"
+
+// The steps of one region of a search around its attractor, and the removal
+// of a dominion. One thread per entry of a node list.
+namespace kernel {
+namespace tangle {
+
+// *top = the largest priority among the listed nodes (*top cleared before).
+__global__ void max_priority(TangleView g, const uint32_t* list, uint32_t size, uint32_t* top);
+
+// Starts a region over H (the list): nodes of priority p get the region's
+// first stamp; every listed node forgets its marks of earlier regions.
+__global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, uint32_t p, uint32_t start);
+
+// One pass of the closure of a region Z (the listed nodes outside Z are
+// skipped). A node is bad when the region's player cannot keep the play in
+// Z from it with the strategy the attractor gave: an opponent node with an
+// edge out of Z or to a bad node, a player's node whose strategy leads to a
+// bad node, a top-priority node of the player (which has no strategy yet)
+// without a successor that is good. Out of Z means to H only, or, with
+// whole_game, to any node of G.
+__global__ void mark_bad(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, bool whole_game,
+                         bool* changed);
+__global__ void clear_bad(TangleView g, const uint32_t* list, uint32_t size);
+
+// *count += the number of nodes of Z that are not bad.
+__global__ void count_good(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, uint32_t* count);
+
+// The region's top-priority nodes of its player that are good choose a good
+// successor.
+__global__ void choose_good_strategy(TangleView g, const uint32_t* list, uint32_t size, RegionScope r);
+
+// Over G: the good nodes of the region (a dominion) get stamp 0, every other
+// node becomes free, ready for the dominion's attractor in G.
+__global__ void start_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r);
+
+// Over G: attracted nodes are won by player and leave G; the strategy (when
+// given) of the ones the winner owns is sigma, of the others no_strategy.
+__global__ void finish_dominion(TangleView g, const uint32_t* list, uint32_t size, uint32_t player, color_t* marks,
+                                uint32_t* strategy);
+
+// Every listed node becomes free.
+__global__ void free_nodes(TangleView g, const uint32_t* list, uint32_t size);
+
+}  // namespace tangle
+}  // namespace kernel
