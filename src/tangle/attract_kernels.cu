@@ -17,7 +17,7 @@ __global__ void attract_nodes(TangleView g, const uint32_t* list, uint32_t size,
   const uint32_t i = thread_index();
   if (i >= size) return;
   const uint32_t v = list[i];
-  if (g.state[v] != tangle_state::free) return;
+  if (!attractable(g.state[v], r)) return;
   const uint32_t begin = g.succ_begin[v], end = begin + g.succ_count[v];
   if (g.owner[v] == r.player) {
     for (uint32_t k = begin; k < end; ++k) {
@@ -33,8 +33,8 @@ __global__ void attract_nodes(TangleView g, const uint32_t* list, uint32_t size,
   }
   for (uint32_t k = begin; k < end; ++k) {
     const uint32_t s = g.state[g.succ[k]];
-    // Still free, or joined in this very pass: an escape for now.
-    if (s == tangle_state::free || s == stamp) return;
+    // Not attracted yet, or joined in this very pass: an escape for now.
+    if (attractable(s, r) || s == stamp) return;
   }
   g.state[v] = stamp;
   *changed = true;
@@ -46,7 +46,7 @@ __global__ void block_tangles_by_nodes(TangleSetView t, TangleView g, RegionScop
   const uint32_t k = t.tangle[e];
   if (t.player[k] != r.player) return;
   const uint32_t s = g.state[t.node[e]];
-  if (s == tangle_state::solved || s < r.start) t.blocked[k] = token;
+  if (s == tangle_state::solved || (s < r.start && !r.whole_game)) t.blocked[k] = token;
 }
 
 __global__ void block_tangles_by_escapes(TangleSetView t, TangleView g, RegionScope r, uint32_t stamp,
@@ -56,7 +56,7 @@ __global__ void block_tangles_by_escapes(TangleSetView t, TangleView g, RegionSc
   const uint32_t k = t.escape_tangle[x];
   if (t.player[k] != r.player) return;
   const uint32_t s = g.state[t.escape[x]];
-  if (s == tangle_state::free || s == stamp) t.blocked[k] = token;
+  if (attractable(s, r) || s == stamp) t.blocked[k] = token;
 }
 
 __global__ void claim_tangle_nodes(TangleSetView t, TangleView g, RegionScope r, uint32_t token) {
@@ -65,7 +65,7 @@ __global__ void claim_tangle_nodes(TangleSetView t, TangleView g, RegionScope r,
   const uint32_t k = t.tangle[e];
   if (t.player[k] != r.player || t.blocked[k] == token) return;
   const uint32_t v = t.node[e];
-  if (g.state[v] == tangle_state::free) atomicMin(&g.claim[v], k);
+  if (attractable(g.state[v], r)) atomicMin(&g.claim[v], k);
 }
 
 __global__ void join_tangle_nodes(TangleSetView t, TangleView g, RegionScope r, uint32_t stamp, uint32_t token,

@@ -32,8 +32,9 @@ struct TangleSetView {
 namespace kernel {
 namespace tangle {
 
-// A free node of the region's player joins when a successor is attracted (it
-// plays there); one of the opponent joins when every successor in H is.
+// An attractable node of the region's player joins when a successor is
+// attracted (it plays there); one of the opponent joins when every successor
+// in H (in G for a region of the whole game) is.
 __global__ void attract_nodes(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, uint32_t stamp,
                               bool* changed);
 
@@ -44,7 +45,7 @@ __global__ void block_tangles_by_nodes(TangleSetView t, TangleView g, RegionScop
 __global__ void block_tangles_by_escapes(TangleSetView t, TangleView g, RegionScope r, uint32_t stamp,
                                          uint32_t token);
 
-// The free nodes of the attractable tangles join. A node in several of them
+// The attractable nodes of the attractable tangles join. A node in several of them
 // takes its strategy from the one with the least index: a play that follows
 // these strategies then only moves to tangles of smaller or equal index, so
 // it ends inside one tangle (which its player wins) or leaves to what was

@@ -84,22 +84,29 @@ __global__ void choose_good_strategy(TangleView g, const uint32_t* list, uint32_
   }
 }
 
-__global__ void start_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r) {
+__global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, uint32_t dominion) {
   const uint32_t i = thread_index();
   if (i >= size) return;
   const uint32_t v = list[i];
-  g.state[v] = good(g, v, r.start) ? 0u : tangle_state::free;
+  if (good(g, v, r.start)) g.state[v] = dominion;
 }
 
-__global__ void finish_dominion(TangleView g, const uint32_t* list, uint32_t size, uint32_t player, color_t* marks,
+__global__ void finish_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope d, color_t* marks,
                                 uint32_t* strategy) {
   const uint32_t i = thread_index();
   if (i >= size) return;
   const uint32_t v = list[i];
-  if (g.state[v] == tangle_state::free) return;
+  if (!in_region(g.state[v], d.start)) return;
   g.state[v] = tangle_state::solved;
-  marks[v] = static_cast<color_t>(player);
-  if (strategy != nullptr) strategy[v] = g.owner[v] == player ? g.sigma[v] : no_strategy;
+  marks[v] = static_cast<color_t>(d.player);
+  if (strategy != nullptr) strategy[v] = g.owner[v] == d.player ? g.sigma[v] : no_strategy;
+}
+
+__global__ void free_region(TangleView g, const uint32_t* list, uint32_t size, RegionScope r) {
+  const uint32_t i = thread_index();
+  if (i >= size) return;
+  const uint32_t v = list[i];
+  if (in_region(g.state[v], r.start)) g.state[v] = tangle_state::free;
 }
 
 __global__ void free_nodes(TangleView g, const uint32_t* list, uint32_t size) {

@@ -33,14 +33,18 @@ __global__ void count_good(TangleView g, const uint32_t* list, uint32_t size, Re
 // successor.
 __global__ void choose_good_strategy(TangleView g, const uint32_t* list, uint32_t size, RegionScope r);
 
-// Over G: the good nodes of the region (a dominion) get stamp 0, every other
-// node becomes free, ready for the dominion's attractor in G.
-__global__ void start_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r);
+// The good nodes of region r (a dominion) get the stamp dominion, the start
+// of its attractor in G.
+__global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, uint32_t dominion);
 
-// Over G: attracted nodes are won by player and leave G; the strategy (when
-// given) of the ones the winner owns is sigma, of the others no_strategy.
-__global__ void finish_dominion(TangleView g, const uint32_t* list, uint32_t size, uint32_t player, color_t* marks,
+// Over G: the nodes of the dominion's attractor d are won by its player and
+// leave G; the strategy (when given) of the ones the winner owns is sigma,
+// of the others no_strategy.
+__global__ void finish_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope d, color_t* marks,
                                 uint32_t* strategy);
+
+// The nodes of region r left after its dominion was removed become free.
+__global__ void free_region(TangleView g, const uint32_t* list, uint32_t size, RegionScope r);
 
 // Every listed node becomes free.
 __global__ void free_nodes(TangleView g, const uint32_t* list, uint32_t size);

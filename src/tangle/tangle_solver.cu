@@ -85,64 +85,68 @@ void TangleSolver::solve(cudaGpuArena& arena) {
   thrust::fill(thrust::device, sigma_.get(), sigma_.get() + n, no_strategy);
   game_size_ = n;
   while (game_size_ > 0) {
-    remove_one_dominion();
+    search();
     store_.drop_solved(g_);
-    uint32_t* list = game_list_.get();
-    game_size_ = static_cast<uint32_t>(thrust::remove_if(thrust::device, list, list + game_size_, IsSolved{g_.state}) -
-                                       list);
   }
   check_cuda(cudaDeviceSynchronize(), "error in tangle learning");
   check_last_error("error in tangle learning");
 }
 
-void TangleSolver::remove_one_dominion() {
+void TangleSolver::search() {
   uint32_t* const h = h_list_.get();
-  for (;;) {
+  check_stop();
+  ++stats.rounds;
+  copy_array<Space::device, Space::device>(h, game_list_.get(), game_size_);
+  launch_kernel(kernel::tangle::free_nodes, blocks_for(game_size_, block), block, 0, g_,
+                static_cast<const uint32_t*>(game_list_.get()), game_size_);
+  uint32_t h_size = game_size_;
+  uint32_t stamp = 0;
+  uint32_t learned = 0;
+  uint32_t found = 0;
+  while (h_size > 0) {
     check_stop();
-    ++stats.rounds;
-    copy_array<Space::device, Space::device>(h, game_list_.get(), game_size_);
-    launch_kernel(kernel::tangle::free_nodes, blocks_for(game_size_, block), block, 0, g_,
-                  static_cast<const uint32_t*>(game_list_.get()), game_size_);
-    uint32_t h_size = game_size_;
-    uint32_t stamp = 0;
-    uint32_t learned = 0;
-    while (h_size > 0) {
-      ++stats.regions;
-      const unsigned int grid = blocks_for(h_size, block);
-      check_cuda(cudaMemset(cell_.get(), 0, sizeof(uint32_t)), "error while clearing a cell");
-      launch_kernel(kernel::tangle::max_priority, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size,
-                    cell_.get());
-      const uint32_t top = read_cell();
-      const RegionScope r{top & 1u, stamp};
-      launch_kernel(kernel::tangle::seed_region, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size, top,
-                    stamp);
-      stamp = attract(h, h_size, r, stamp + 1);
-      // H keeps its free nodes in front; the region follows them.
-      const uint32_t rest =
-          static_cast<uint32_t>(thrust::partition(thrust::device, h, h + h_size, IsFree{g_.state}) - h);
-      const uint32_t* region = h + rest;
-      const uint32_t region_size = h_size - rest;
+    ++stats.regions;
+    const unsigned int grid = blocks_for(h_size, block);
+    check_cuda(cudaMemset(cell_.get(), 0, sizeof(uint32_t)), "error while clearing a cell");
+    launch_kernel(kernel::tangle::max_priority, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size,
+                  cell_.get());
+    const uint32_t top = read_cell();
+    const RegionScope r{top & 1u, stamp, 0};
+    launch_kernel(kernel::tangle::seed_region, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size, top,
+                  stamp);
+    stamp = attract(h, h_size, r, stamp + 1);
+    // H keeps its free nodes in front; the region follows them.
+    const uint32_t rest =
+        static_cast<uint32_t>(thrust::partition(thrust::device, h, h + h_size, IsFree{g_.state}) - h);
+    const uint32_t* region = h + rest;
+    const uint32_t region_size = h_size - rest;
 
-      // What the opponent cannot leave at all is won by the region's player.
-      close_region(region, region_size, r, true);
-      check_cuda(cudaMemset(cell_.get(), 0, sizeof(uint32_t)), "error while clearing a cell");
-      launch_kernel(kernel::tangle::count_good, blocks_for(region_size, block), block, 0, g_, region, region_size, r,
-                    cell_.get());
-      if (read_cell() != 0) {
-        remove_dominion(region, region_size, r);
-        return;
-      }
-      launch_kernel(kernel::tangle::clear_bad, blocks_for(region_size, block), block, 0, g_, region, region_size);
-      close_region(region, region_size, r, false);
-      const uint32_t k = learn_bottom_components(region, region_size, r);
-      learned += k;
-      stats.tangles += k;
-      h_size = rest;
+    // What the opponent cannot leave at all is won by the region's player.
+    // Once it is removed with its attractor, the search goes on in what is
+    // left of H: the regions above stay as they are, outside H.
+    close_region(region, region_size, r, true);
+    check_cuda(cudaMemset(cell_.get(), 0, sizeof(uint32_t)), "error while clearing a cell");
+    launch_kernel(kernel::tangle::count_good, blocks_for(region_size, block), block, 0, g_, region, region_size, r,
+                  cell_.get());
+    if (read_cell() != 0) {
+      stamp = remove_dominion(region, region_size, r, stamp);
+      launch_kernel(kernel::tangle::free_region, blocks_for(region_size, block), block, 0, g_, region, region_size,
+                    r);
+      h_size = static_cast<uint32_t>(thrust::remove_if(thrust::device, h, h + h_size, IsSolved{g_.state}) - h);
+      ++found;
+      continue;
     }
-    // The last region of a search is closed in its sub-game, so it always
-    // holds a bottom component; finding none means the search is broken.
-    if (learned == 0) throw std::string("tangle learning: a search found neither a dominion nor a tangle");
+    launch_kernel(kernel::tangle::clear_bad, blocks_for(region_size, block), block, 0, g_, region, region_size);
+    close_region(region, region_size, r, false);
+    const uint32_t k = learn_bottom_components(region, region_size, r);
+    learned += k;
+    stats.tangles += k;
+    h_size = rest;
   }
+  // The last region of a search is closed in its sub-game, so it always
+  // holds a bottom component; finding nothing means the search is broken.
+  if (found == 0 && learned == 0)
+    throw std::string("tangle learning: a search found neither a dominion nor a tangle");
 }
 
 uint32_t TangleSolver::attract(const uint32_t* list, uint32_t size, RegionScope r, uint32_t stamp) {
@@ -195,15 +199,18 @@ uint32_t TangleSolver::learn_bottom_components(const uint32_t* list, uint32_t si
   return store_.learn(g_, list, size, r);
 }
 
-void TangleSolver::remove_dominion(const uint32_t* region, uint32_t size, RegionScope r) {
+uint32_t TangleSolver::remove_dominion(const uint32_t* region, uint32_t size, RegionScope r, uint32_t stamp) {
   launch_kernel(kernel::tangle::choose_good_strategy, blocks_for(size, block), block, 0, g_, region, size, r);
-  const uint32_t* list = game_list_.get();
-  const unsigned int grid = blocks_for(game_size_, block);
-  launch_kernel(kernel::tangle::start_dominion, grid, block, 0, g_, list, game_size_, r);
-  const RegionScope whole{r.player, 0};
-  attract(list, game_size_, whole, 1);
-  launch_kernel(kernel::tangle::finish_dominion, grid, block, 0, g_, list, game_size_, r.player, marks_, strategy_);
+  launch_kernel(kernel::tangle::seed_dominion, blocks_for(size, block), block, 0, g_, region, size, r, stamp);
+  const RegionScope d{r.player, stamp, 1};
+  uint32_t* list = game_list_.get();
+  const uint32_t next = attract(list, game_size_, d, stamp + 1);
+  launch_kernel(kernel::tangle::finish_dominion, blocks_for(game_size_, block), block, 0, g_,
+                static_cast<const uint32_t*>(list), game_size_, d, marks_, strategy_);
+  game_size_ = static_cast<uint32_t>(thrust::remove_if(thrust::device, list, list + game_size_, IsSolved{g_.state}) -
+                                     list);
   ++stats.dominions;
+  return next;
 }
 
 void solve_with_tangles(cudaGpuArena& arena, TimeList*) {

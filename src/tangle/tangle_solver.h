@@ -26,7 +26,7 @@ class TimeList;
 
 // What a solve did, for the report.
 struct TangleStats {
-  uint64_t dominions = 0;  // dominions solved (searches that ended)
+  uint64_t dominions = 0;  // dominions solved
   uint64_t rounds = 0;     // searches over all regions
   uint64_t regions = 0;
   uint64_t tangles = 0;    // tangles learned
@@ -55,13 +55,16 @@ class TangleSolver {
   TangleStats stats;
 
  private:
-  void remove_one_dominion();
+  // One search over all regions of G; removes the dominions it meets.
+  void search();
   // Attractor passes over list from the given stamp until nothing joins;
   // returns the first stamp not used.
   uint32_t attract(const uint32_t* list, uint32_t size, RegionScope r, uint32_t stamp);
   void close_region(const uint32_t* list, uint32_t size, RegionScope r, bool whole_game);
   uint32_t learn_bottom_components(const uint32_t* list, uint32_t size, RegionScope r);
-  void remove_dominion(const uint32_t* region, uint32_t size, RegionScope r);
+  // Removes the good part of region r and its attractor in G, starting at
+  // the given stamp; returns the first stamp not used.
+  uint32_t remove_dominion(const uint32_t* region, uint32_t size, RegionScope r, uint32_t stamp);
   uint32_t read_cell();
   void check_stop() const;
 

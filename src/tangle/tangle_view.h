@@ -43,11 +43,19 @@ struct TangleView {
   uint32_t* member = nullptr;  // the root of the bottom component the node lies in, or none
 };
 
-// The region being computed: its player and first stamp.
+// The region being computed: its player and first stamp. A region of the
+// whole game (the attractor of a dominion) may take in any unsolved node,
+// also those of the regions before it; an ordinary one only free nodes.
 struct RegionScope {
   uint32_t player = 0;
   uint32_t start = 0;
+  uint32_t whole_game = 0;
 };
+
+// A node that a pass of region r may still attract.
+__host__ __device__ inline bool attractable(uint32_t state, RegionScope r) {
+  return state == tangle_state::free || (r.whole_game && state < r.start);
+}
 
 __host__ __device__ inline bool in_region(uint32_t state, uint32_t start) {
   return state >= start && state < tangle_state::free;
