@@ -97,15 +97,16 @@ void solve_csr(Quiet& quiet, unsigned int alg_id, const std::vector<uint8_t>& ex
   compare(quiet, ("alg " + std::to_string(alg_id)).c_str(), expected, game.color);
 }
 
-void solve_arena(Quiet& quiet, const std::vector<uint8_t>& expected) {
+void solve_arena(Quiet& quiet, unsigned int alg_id, const std::vector<uint8_t>& expected) {
+  const std::string name = "alg " + std::to_string(alg_id);
   cudaGpuArena arena;
   arena.load(input_path());
   try {
-    solve_gpu_arena(arena, 11, nullptr);
+    solve_gpu_arena(arena, alg_id, nullptr);
   } catch (const std::string& message) {
-    fail(quiet, "alg 11 threw: " + message);
+    fail(quiet, name + " threw: " + message);
   }
-  compare(quiet, "alg 11", expected, arena.host.color);
+  compare(quiet, name.c_str(), expected, arena.host.color);
 }
 
 // Device shapes that take small games through more of the launch logic:
@@ -191,6 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     solve_range(quiet, game, expected);
   }
   solve_csr(quiet, 9, expected);
-  solve_arena(quiet, expected);
+  solve_arena(quiet, 11, expected);
+  solve_arena(quiet, 13, expected);
   return 0;
 }

@@ -174,6 +174,7 @@ uint32_t TangleSolver::attract(const uint32_t* list, uint32_t size, RegionScope 
 void TangleSolver::close_region(const uint32_t* list, uint32_t size, RegionScope r, bool whole_game) {
   const unsigned int grid = blocks_for(size, block);
   do {
+    ++stats.closure_passes;
     changed_.clear();
     launch_kernel(kernel::tangle::mark_bad, grid, block, 0, g_, list, size, r, whole_game, changed_.get());
   } while (changed_.read());
@@ -183,15 +184,18 @@ uint32_t TangleSolver::learn_bottom_components(const uint32_t* list, uint32_t si
   const unsigned int grid = blocks_for(size, block);
   launch_kernel(kernel::tangle::init_reach, grid, block, 0, g_, list, size);
   do {
+    ++stats.component_passes;
     changed_.clear();
     launch_kernel(kernel::tangle::propagate_reach, grid, block, 0, g_, list, size, r, changed_.get());
   } while (changed_.read());
   do {
+    ++stats.component_passes;
     changed_.clear();
     launch_kernel(kernel::tangle::propagate_spoiled, grid, block, 0, g_, list, size, r, changed_.get());
   } while (changed_.read());
   launch_kernel(kernel::tangle::seed_members, grid, block, 0, g_, list, size, r);
   do {
+    ++stats.component_passes;
     changed_.clear();
     launch_kernel(kernel::tangle::propagate_members, grid, block, 0, g_, list, size, r, changed_.get());
   } while (changed_.read());
@@ -219,5 +223,6 @@ void solve_with_tangles(cudaGpuArena& arena, TimeList*) {
   solver.solve(arena);
   std::cerr << "tangle learning: " << solver.stats.dominions << " dominions, " << solver.stats.tangles
             << " tangles, " << solver.stats.rounds << " searches, " << solver.stats.regions << " regions, "
-            << solver.stats.passes << " attractor passes" << std::endl;
+            << solver.stats.passes << " attractor passes, " << solver.stats.closure_passes << " closure passes, "
+            << solver.stats.component_passes << " component passes" << std::endl;
 }

@@ -31,6 +31,8 @@ struct TangleStats {
   uint64_t regions = 0;
   uint64_t tangles = 0;    // tangles learned
   uint64_t passes = 0;     // attractor passes
+  uint64_t closure_passes = 0;    // passes of the closure of regions
+  uint64_t component_passes = 0;  // passes of the bottom-component search
 };
 
 // Thrown by solve when the stop flag was raised.
