@@ -25,18 +25,12 @@ struct TangleSetView {
   uint32_t* blocked = nullptr;
 };
 
-// One pass of the tangle attractor of region r, which writes the stamp of
-// the pass. Only nodes with smaller stamps count as attracted, so a pass is
-// the same whatever the order of its threads. One thread per list entry or
-// per tangle entry or escape; *changed is set when a node joins.
+// The tangle part of a pass of the attractor of region r (see
+// attract_frontier), which writes the stamp of the pass. Only nodes with
+// smaller stamps count as attracted, so a pass is the same whatever the
+// order of its threads. One thread per tangle entry or escape.
 namespace kernel {
 namespace tangle {
-
-// An attractable node of the region's player joins when a successor is
-// attracted (it plays there); one of the opponent joins when every successor
-// in H (in G for a region of the whole game) is.
-__global__ void attract_nodes(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, uint32_t stamp,
-                              bool* changed);
 
 // A tangle of the region's player cannot join in this pass when one of its
 // nodes lies outside H, or when one of its escapes leads to a node of H that
@@ -51,8 +45,9 @@ __global__ void block_tangles_by_escapes(TangleSetView t, TangleView g, RegionSc
 // it ends inside one tangle (which its player wins) or leaves to what was
 // attracted before.
 __global__ void claim_tangle_nodes(TangleSetView t, TangleView g, RegionScope r, uint32_t token);
+// Joined nodes go to the next frontier.
 __global__ void join_tangle_nodes(TangleSetView t, TangleView g, RegionScope r, uint32_t stamp, uint32_t token,
-                                  bool* changed);
+                                  uint32_t* next, uint32_t* next_size);
 
 }  // namespace tangle
 }  // namespace kernel

@@ -26,37 +26,6 @@ __global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, u
   if (g.priority[v] == p) g.state[v] = start;
 }
 
-__global__ void mark_bad(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, bool whole_game,
-                         bool* changed) {
-  const uint32_t i = thread_index();
-  if (i >= size) return;
-  const uint32_t v = list[i];
-  const uint32_t sv = g.state[v];
-  if (!in_region(sv, r.start) || g.bad[v]) return;
-  bool is_bad;
-  if (g.owner[v] != r.player) {
-    is_bad = false;
-    const uint32_t begin = g.succ_begin[v], end = begin + g.succ_count[v];
-    for (uint32_t k = begin; k < end && !is_bad; ++k) {
-      const uint32_t w = g.succ[k];
-      const uint32_t s = g.state[w];
-      if (in_region(s, r.start)) is_bad = g.bad[w] != 0;
-      else if (s == tangle_state::free) is_bad = true;
-      else if (s != tangle_state::solved) is_bad = whole_game;  // a region before this one
-    }
-  } else if (sv != r.start) {
-    is_bad = g.bad[g.sigma[v]] != 0;
-  } else {
-    is_bad = true;
-    const uint32_t begin = g.succ_begin[v], end = begin + g.succ_count[v];
-    for (uint32_t k = begin; k < end && is_bad; ++k) is_bad = !good(g, g.succ[k], r.start);
-  }
-  if (is_bad) {
-    g.bad[v] = 1;
-    *changed = true;
-  }
-}
-
 __global__ void clear_bad(TangleView g, const uint32_t* list, uint32_t size) {
   const uint32_t i = thread_index();
   if (i >= size) return;

@@ -15,15 +15,12 @@ __global__ void max_priority(TangleView g, const uint32_t* list, uint32_t size, 
 // first stamp; every listed node forgets its marks of earlier regions.
 __global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, uint32_t p, uint32_t start);
 
-// One pass of the closure of a region Z (the listed nodes outside Z are
-// skipped). A node is bad when the region's player cannot keep the play in
-// Z from it with the strategy the attractor gave: an opponent node with an
+// A node of region Z is bad when the region's player cannot keep the play
+// in Z from it with the strategy the attractor gave: an opponent node with an
 // edge out of Z or to a bad node, a player's node whose strategy leads to a
 // bad node, a top-priority node of the player (which has no strategy yet)
-// without a successor that is good. Out of Z means to H only, or, with
-// whole_game, to any node of G.
-__global__ void mark_bad(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, bool whole_game,
-                         bool* changed);
+// without a successor that is good. Out of Z means to H only, or, for a
+// dominion, to any node of G (see seed_bad and spread_bad).
 __global__ void clear_bad(TangleView g, const uint32_t* list, uint32_t size);
 
 // *count += the number of nodes of Z that are not bad.

@@ -15,6 +15,7 @@
 #include "common/launch.h"
 #include "tangle/attract_kernels.h"
 #include "tangle/bottom_scc_kernels.h"
+#include "tangle/frontier_kernels.h"
 #include "tangle/region_kernels.h"
 
 namespace {
@@ -57,6 +58,9 @@ void TangleSolver::solve(cudaGpuArena& arena) {
   h_list_.allocate(n);
   cell_.allocate(1);
   bad_.allocate(n);
+  count_.allocate(n);
+  frontier_.allocate(n);
+  next_frontier_.allocate(n);
   spoiled_.allocate(n);
   copy_array<Space::device, Space::device>(priority_.get(), arena.device.color, n);
 
@@ -73,6 +77,7 @@ void TangleSolver::solve(cudaGpuArena& arena) {
   g_.sigma = sigma_.get();
   g_.claim = claim_.get();
   g_.bad = bad_.get();
+  g_.count = count_.get();
   g_.reach = reach_.get();
   g_.spoiled = spoiled_.get();
   g_.member = member_.get();
@@ -107,7 +112,7 @@ void TangleSolver::search() {
     check_stop();
     ++stats.regions;
     const unsigned int grid = blocks_for(h_size, block);
-    check_cuda(cudaMemset(cell_.get(), 0, sizeof(uint32_t)), "error while clearing a cell");
+    clear_cell();
     launch_kernel(kernel::tangle::max_priority, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size,
                   cell_.get());
     const uint32_t top = read_cell();
@@ -125,7 +130,7 @@ void TangleSolver::search() {
     // Once it is removed with its attractor, the search goes on in what is
     // left of H: the regions above stay as they are, outside H.
     close_region(region, region_size, r, true);
-    check_cuda(cudaMemset(cell_.get(), 0, sizeof(uint32_t)), "error while clearing a cell");
+    clear_cell();
     launch_kernel(kernel::tangle::count_good, blocks_for(region_size, block), block, 0, g_, region, region_size, r,
                   cell_.get());
     if (read_cell() != 0) {
@@ -149,13 +154,24 @@ void TangleSolver::search() {
     throw std::string("tangle learning: a search found neither a dominion nor a tangle");
 }
 
+void TangleSolver::clear_cell() {
+  check_cuda(cudaMemset(cell_.get(), 0, sizeof(uint32_t)), "error while clearing a cell");
+}
+
 uint32_t TangleSolver::attract(const uint32_t* list, uint32_t size, RegionScope r, uint32_t stamp) {
-  const unsigned int grid = blocks_for(size, block);
+  launch_kernel(kernel::tangle::init_escape_counts, blocks_for(size, block), block, 0, g_, list, size, r);
+  uint32_t* frontier = frontier_.get();
+  uint32_t* next = next_frontier_.get();
+  clear_cell();
+  launch_kernel(kernel::tangle::collect_frontier, blocks_for(size, block), block, 0, g_, list, size, r.start,
+                frontier, cell_.get());
+  uint32_t frontier_size = read_cell();
   for (;; ++stamp) {
     if (stamp >= tangle_state::free - 1) throw std::string("tangle learning: attractor stamps exhausted");
     ++stats.passes;
-    changed_.clear();
-    launch_kernel(kernel::tangle::attract_nodes, grid, block, 0, g_, list, size, r, stamp, changed_.get());
+    clear_cell();
+    launch_kernel(kernel::tangle::attract_frontier, blocks_for(frontier_size, block), block, 0, g_,
+                  static_cast<const uint32_t*>(frontier), frontier_size, r, stamp, next, cell_.get());
     if (store_.size() != 0) {
       const TangleSetView t = store_.view();
       const uint32_t token = ++token_;
@@ -164,20 +180,34 @@ uint32_t TangleSolver::attract(const uint32_t* list, uint32_t size, RegionScope 
       launch_kernel(kernel::tangle::block_tangles_by_escapes, blocks_for(t.n_escapes, block), block, 0, t, g_, r,
                     stamp, token);
       launch_kernel(kernel::tangle::claim_tangle_nodes, entry_grid, block, 0, t, g_, r, token);
-      launch_kernel(kernel::tangle::join_tangle_nodes, entry_grid, block, 0, t, g_, r, stamp, token,
-                    changed_.get());
+      launch_kernel(kernel::tangle::join_tangle_nodes, entry_grid, block, 0, t, g_, r, stamp, token, next,
+                    cell_.get());
     }
-    if (!changed_.read()) return stamp + 1;
+    frontier_size = read_cell();
+    if (frontier_size == 0) return stamp + 1;
+    uint32_t* const swap = frontier;
+    frontier = next;
+    next = swap;
   }
 }
 
 void TangleSolver::close_region(const uint32_t* list, uint32_t size, RegionScope r, bool whole_game) {
-  const unsigned int grid = blocks_for(size, block);
-  do {
+  uint32_t* frontier = frontier_.get();
+  uint32_t* next = next_frontier_.get();
+  clear_cell();
+  launch_kernel(kernel::tangle::seed_bad, blocks_for(size, block), block, 0, g_, list, size, r, whole_game, frontier,
+                cell_.get());
+  uint32_t frontier_size = read_cell();
+  while (frontier_size != 0) {
     ++stats.closure_passes;
-    changed_.clear();
-    launch_kernel(kernel::tangle::mark_bad, grid, block, 0, g_, list, size, r, whole_game, changed_.get());
-  } while (changed_.read());
+    clear_cell();
+    launch_kernel(kernel::tangle::spread_bad, blocks_for(frontier_size, block), block, 0, g_,
+                  static_cast<const uint32_t*>(frontier), frontier_size, r, next, cell_.get());
+    frontier_size = read_cell();
+    uint32_t* const swap = frontier;
+    frontier = next;
+    next = swap;
+  }
 }
 
 uint32_t TangleSolver::learn_bottom_components(const uint32_t* list, uint32_t size, RegionScope r) {

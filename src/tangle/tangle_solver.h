@@ -59,20 +59,24 @@ class TangleSolver {
  private:
   // One search over all regions of G; removes the dominions it meets.
   void search();
-  // Attractor passes over list from the given stamp until nothing joins;
-  // returns the first stamp not used.
+  // The attractor of region r (whose seeds carry the stamp r.start) over the
+  // nodes of list, in frontier passes from the given stamp until nothing
+  // joins; returns the first stamp not used.
   uint32_t attract(const uint32_t* list, uint32_t size, RegionScope r, uint32_t stamp);
+  // Marks the bad nodes of the region (listed), in frontier passes.
   void close_region(const uint32_t* list, uint32_t size, RegionScope r, bool whole_game);
   uint32_t learn_bottom_components(const uint32_t* list, uint32_t size, RegionScope r);
   // Removes the good part of region r and its attractor in G, starting at
   // the given stamp; returns the first stamp not used.
   uint32_t remove_dominion(const uint32_t* region, uint32_t size, RegionScope r, uint32_t stamp);
+  void clear_cell();
   uint32_t read_cell();
   void check_stop() const;
 
   ScopedDeviceArray<color_t> priority_;
-  ScopedDeviceArray<uint32_t> state_, sigma_, claim_, reach_, member_, game_list_, h_list_, cell_;
-  ScopedDeviceArray<uint8_t> bad_, spoiled_;
+  ScopedDeviceArray<uint32_t> state_, sigma_, claim_, reach_, member_, bad_, count_, game_list_, h_list_, cell_;
+  ScopedDeviceArray<uint32_t> frontier_, next_frontier_;
+  ScopedDeviceArray<uint8_t> spoiled_;
   DeviceFlag changed_;
   TangleStore store_;
   TangleView g_;

@@ -37,7 +37,9 @@ struct TangleView {
   uint32_t* state = nullptr;   // see above
   uint32_t* sigma = nullptr;   // the strategy of the region's player where the node has one
   uint32_t* claim = nullptr;   // the least tangle that attracts the node in the current pass
-  uint8_t* bad = nullptr;      // the node's region player cannot keep the play in the region from it
+  uint32_t* bad = nullptr;     // the node's region player cannot keep the play in the region from it
+  uint32_t* count = nullptr;   // successors left: the escapes of an opponent node while attracting,
+                               // the good successors of a top-priority node while closing
   uint32_t* reach = nullptr;   // the largest node index reachable in the region's strategy graph
   uint8_t* spoiled = nullptr;  // a node of smaller reach is reachable through nodes of equal reach
   uint32_t* member = nullptr;  // the root of the bottom component the node lies in, or none
