@@ -28,7 +28,8 @@ void finish_pass() {
 
 }  // namespace
 
-unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, unsigned int player) {
+unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, unsigned int player,
+                               uint32_t* strategy) {
   const unsigned int n = memory.n_nodes;
   DeviceWorklist list(n);
   unsigned int launches = 0;
@@ -39,7 +40,7 @@ unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, un
     clear_flag(memory.go_on);
     launch_kernel(player == 0 ? kernel::attraktor_forward_even : kernel::attraktor_forward_odd,
                   blocks_for(size, 256), 256, 0, memory.go_on, memory.owner, memory.n_succ, memory.succ_begin,
-                  memory.succ_array, list.get_raw_pointer(), size, attr_array);
+                  memory.succ_array, list.get_raw_pointer(), size, attr_array, strategy);
     ++launches;
     finish_pass();
     if (!read_flag(memory.go_on)) break;
@@ -48,13 +49,14 @@ unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, un
 }
 
 unsigned int compute_attractor(cudaGpuArena& arena, uint32_t* attr_array, bool* changed, unsigned int n_blocks,
-                               unsigned int player) {
+                               unsigned int player, uint32_t* strategy) {
   const DeviceArena& d = arena.device;
   unsigned int launches = 0;
   do {
     clear_flag(changed);
     launch_kernel(player == 0 ? kernel::attraktor_forward_even_no_wl : kernel::attraktor_forward_odd_no_wl, n_blocks,
-                  256, 0, changed, d.owner, d.succ.count, d.succ.begin, d.succ.targets, arena.n_nodes, attr_array);
+                  256, 0, changed, d.owner, d.succ.count, d.succ.begin, d.succ.targets, arena.n_nodes, attr_array,
+                  strategy);
     ++launches;
     finish_pass();
   } while (read_flag(changed));

@@ -8,14 +8,17 @@ class cudaGpuArena;
 // device to a fixpoint. attr_array (device, one state per node) is prepared
 // by the caller: 0 outside the sub-game, 1 in it, 2 for the targets; on
 // return every node of the attractor has state 2. Both forms return the
-// number of kernel launches they made.
+// number of kernel launches they made. With a strategy array (device, one
+// entry per node), every joining node of the player records there the
+// successor through which it joins; without one, nothing more is done.
 
 // Work-list form: each pass launches one thread per node still in state 1
 // (compacted with a DeviceWorklist) and uses memory.go_on as the changed flag.
 // Makes no launch when no node is in state 1.
-unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, unsigned int player);
+unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, unsigned int player,
+                               uint32_t* strategy = nullptr);
 
 // All-nodes form: each pass launches n_blocks blocks of 256 threads over all
 // nodes of the arena's device arrays, with the caller's changed byte.
 unsigned int compute_attractor(cudaGpuArena& arena, uint32_t* attr_array, bool* changed, unsigned int n_blocks,
-                               unsigned int player);
+                               unsigned int player, uint32_t* strategy = nullptr);

@@ -6,8 +6,18 @@
 VantorSolver::VantorSolver(uint32_t n) : levels(n) {}
 
 void VantorSolver::solve(DeviceMemoryPtr& memory) {
-  levels.solve(memory.color,
-               [&memory](uint32_t* attr_array, unsigned int player) { compute_attractor(memory, attr_array, player); });
+  StrategyArrays strategies;
+  strategies.strategy = memory.strategy;
+  strategies.owner = memory.owner;
+  strategies.n_succ = memory.n_succ;
+  strategies.succ_begin = memory.succ_begin;
+  strategies.succ_array = memory.succ_array;
+  levels.solve(
+      memory.color,
+      [&memory](uint32_t* attr_array, unsigned int player) {
+        compute_attractor(memory, attr_array, player, memory.strategy);
+      },
+      strategies);
 }
 
 void recursive_solve(DeviceMemoryPtr& memory, const ParityGame&, const cudaDeviceProp&, TimeList*) {
