@@ -1,6 +1,5 @@
 // Tangle learning (alg 13) against the independent reference solver, with
-// its strategies checked on every game: the winner's strategy keeps every
-// play in its region and wins every cycle the loser can close there.
+// its strategies checked by the verifier on every game.
 #include <gtest/gtest.h>
 #include <omp.h>
 
@@ -10,11 +9,13 @@
 #include <vector>
 
 #include "common/platform.h"
+#include "csr_view.h"
 #include "generators.h"
 #include "random_game.h"
 #include "recursive_test_helpers.h"
 #include "reference_solver.h"
 #include "tangle/tangle_solver.h"
+#include "verify/verifier.h"
 
 namespace {
 
@@ -40,43 +41,10 @@ Solution solve_with_strategies(const TestGame& game, const std::atomic<bool>* st
   return s;
 }
 
-// The first fault of a solution, or "": a winner's node must name one of its
-// successors inside the region, a loser's node none and no edge out of it;
-// in the graph the strategy leaves (a winner's node keeps its one edge), no
-// cycle inside a region may have a top priority of the loser's parity.
-std::string strategy_fault(const TestGame& g, const Solution& s) {
-  const uint32_t n = g.size();
-  for (uint32_t v = 0; v < n; ++v) {
-    const uint8_t w = s.winner[v];
-    if (g.owner[v] != w) {
-      if (s.strategy[v] != no_strategy) return "a strategy at the loser's node " + std::to_string(v);
-      continue;
-    }
-    const uint32_t t = s.strategy[v];
-    bool is_succ = false;
-    for (uint32_t x : g.succ[v]) is_succ = is_succ || x == t;
-    if (!is_succ || s.winner[t] != w) return "a bad strategy at node " + std::to_string(v);
-  }
-  if (!regions_are_closed(g, s.winner)) return "regions not closed";
-  auto edges = [&](uint32_t v) {
-    return g.owner[v] == s.winner[v] ? std::vector<uint32_t>{s.strategy[v]} : g.succ[v];
-  };
-  for (uint32_t u = 0; u < n; ++u) {
-    const uint32_t q = g.color[u];
-    if ((q & 1u) == s.winner[u]) continue;
-    // Can the loser come back to u through nodes of priority <= q?
-    std::vector<char> seen(n, 0);
-    std::vector<uint32_t> stack = edges(u);
-    while (!stack.empty()) {
-      const uint32_t v = stack.back();
-      stack.pop_back();
-      if (v == u) return "the loser closes a cycle of priority " + std::to_string(q) + " at node " + std::to_string(u);
-      if (seen[v] || g.color[v] > q || s.winner[v] != s.winner[u]) continue;
-      seen[v] = 1;
-      for (uint32_t x : edges(v)) stack.push_back(x);
-    }
-  }
-  return "";
+// "" when the independent verifier accepts the winners and strategies.
+std::string verdict(const TestGame& g, const Solution& s) {
+  const CsrView csr(g);
+  return verify_solution(csr.view(), s.winner.data(), s.strategy.data());
 }
 
 TestGame from_generator(const pggen::Game& g) {
@@ -103,7 +71,7 @@ class TangleSolverTest : public ::testing::Test {
   static void expect_solved(const TestGame& game, const std::string& what) {
     const Solution s = solve_with_strategies(game);
     EXPECT_EQ(s.winner, reference_solve(game)) << what << "\n" << to_pgsolver(game);
-    EXPECT_EQ(strategy_fault(game, s), "") << what << "\n" << to_pgsolver(game);
+    EXPECT_EQ(verdict(game, s), "") << what << "\n" << to_pgsolver(game);
   }
 
   static void sweep(RandomGameParams p, uint64_t first_seed, uint64_t count) {
@@ -174,7 +142,7 @@ TEST_F(TangleSolverTest, RecursiveLadderTakesOneSearch) {
   const TestGame g = from_generator(pggen::recursive_ladder_game(40));
   const Solution s = solve_with_strategies(g);
   EXPECT_EQ(s.winner, std::vector<uint8_t>(g.size(), 0));
-  EXPECT_EQ(strategy_fault(g, s), "");
+  EXPECT_EQ(verdict(g, s), "");
   EXPECT_EQ(s.stats.rounds, 1u);
   EXPECT_GT(s.stats.tangles, 0u);
 }
