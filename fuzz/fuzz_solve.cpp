@@ -194,5 +194,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   solve_csr(quiet, 9, expected);
   solve_arena(quiet, 11, expected);
   solve_arena(quiet, 12, expected);
+  solve_arena(quiet, 13, expected);
   return 0;
 }

@@ -33,6 +33,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PROGRAMS = [
     ("Vantor", 11),
     ("pgsolver_recursive_frontier", 12),
+    ("pgsolver_tangle", 13),
     ("pgsolver_recursive", 9),
     ("Korrel", 3),
     ("pgsolver_spm_wl", 0),
@@ -55,7 +56,7 @@ def cap(entry, program):
 
 def algorithm_class(program):
     """Size caps are set per class of algorithm: their bounds differ widely."""
-    if program in ("Vantor", "pgsolver_recursive", "pgsolver_recursive_frontier"):
+    if program in ("Vantor", "pgsolver_recursive", "pgsolver_recursive_frontier", "pgsolver_tangle"):
         return "recursive"
     if program == "pgsolver_range_spm":
         return "range"
@@ -124,11 +125,17 @@ def suite(kind):
         games.append(game("ladder", [half], 2 * half, {"recursive": INF, "spm": spm_cap, "range": spm_cap}))
     for k in [4, 6, 8, 10, 12] + ([14, 16] if large else []):
         games.append(game("recursiveladder", [k], 3 * k, {"recursive": INF, "spm": INF, "range": INF}))
+    # Tangle learning removes a rung per dominion: far beyond Zielonka's sizes.
+    for k in [50, 200] + ([1000] if large else []):
+        games.append(game("recursiveladder", [k], 3 * k, {"recursive": 0, "spm": 0, "range": 0,
+                                                          "pgsolver_tangle": INF}))
     # About 8 * 9^(L-1) lifting passes: exponential in the levels for the
     # progress measures, easy for the recursive solvers.
     for levels in [2, 3, 4, 5, 6] + ([7] if large else []):
         games.append(game("jurdzinski", [levels, 8], 2 * levels * 8 + 2,
                           {"recursive": INF, "spm": INF, "range": INF}))
+    # Far out of reach of the progress measures, easy for the attractor-based solvers.
+    games.append(game("jurdzinski", [10, 10], 202, {"recursive": INF, "spm": 0, "range": 0}))
     for n in [32, 128, 512] + ([1024, 2048] if large else []):
         games.append(game("clique", [n], n, {"recursive": INF, "spm": 32, "range": 32}))
     for n in [10**3, 10**4, 10**5, 10**6] + ([3 * 10**6] if large else []):

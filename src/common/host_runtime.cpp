@@ -336,6 +336,10 @@ void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes,
   // Small launches are not worth waking the helpers for.
   const bool parallel = workers > 1 && grid > 1 && static_cast<std::size_t>(grid) * block >= 8192;
   if (parallel) {
+    // One launch at a time shares the pool: two host threads (a race of
+    // solvers) may launch at once, and the pool describes a single launch.
+    static std::mutex pool_user;
+    std::lock_guard<std::mutex> lock(pool_user);
     block_pool().run(grid, block, words, body, context, workers);
   } else {
     run_block_range(0, grid, grid, block, words, body, context);

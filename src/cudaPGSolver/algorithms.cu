@@ -8,6 +8,7 @@
 #include "recursive/vantor_solver.h"
 #include "recursive/frontier_solver.h"
 #include "recursive/vantor_solver_v2.h"
+#include "tangle/tangle_solver.h"
 
 namespace {
 
@@ -20,6 +21,8 @@ void frontier_arena_solve(cudaGpuArena& arena) {
   FrontierSolver solver(arena.n_nodes);
   solver.solve(arena);
 }
+
+void tangle_arena_solve(cudaGpuArena& arena) { solve_with_tangles(arena, nullptr); }
 
 const Algorithm algorithm_table[] = {
     {0, "spm-wl", "pgsolver_spm_wl", "\n --> Using SPM with wl <-- \n", Road::csr, Strategies::none, spm_solve_wl,
@@ -39,6 +42,8 @@ const Algorithm algorithm_table[] = {
      recursive_arena_solve},
     {12, "zielonka-frontier", "pgsolver_recursive_frontier", "\n --> recursive with frontier attractors <-- \n",
      Road::arena, Strategies::both, nullptr, frontier_arena_solve},
+    {13, "tangle", "pgsolver_tangle", "\n --> tangle learning with cudaGpuArena <-- \n", Road::arena,
+     Strategies::both, nullptr, tangle_arena_solve},
     {20, "range-spm", "pgsolver_range_spm", nullptr, Road::range, Strategies::none, nullptr, nullptr},
 };
 

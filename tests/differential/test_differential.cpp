@@ -35,7 +35,11 @@ std::vector<Program> programs() {
   return list;
 }
 
-bool is_recursive(const Program& p) { return p.alg_id == 9 || p.alg_id == 11 || p.alg_id == 12; }
+// The attractor-based solvers (Zielonka's on both roads, tangle learning)
+// also take the large games with many colours.
+bool is_recursive(const Program& p) {
+  return p.alg_id == 9 || p.alg_id == 11 || p.alg_id == 12 || p.alg_id == 13;
+}
 
 TestGame from_generator(const pggen::Game& g) {
   TestGame t;

@@ -1,0 +1,103 @@
+#include "tangle/frontier_kernels.h"
+
+namespace kernel {
+namespace tangle {
+
+namespace {
+__device__ inline uint32_t thread_index() { return blockIdx.x * blockDim.x + threadIdx.x; }
+
+__device__ inline void append(uint32_t v, uint32_t* list, uint32_t* size) { list[atomicAdd(size, 1u)] = v; }
+}  // namespace
+
+__global__ void init_escape_counts(TangleView g, const uint32_t* list, uint32_t size, RegionScope r) {
+  const uint32_t i = thread_index();
+  if (i >= size) return;
+  const uint32_t v = list[i];
+  if (g.owner[v] == r.player || !attractable(g.state[v], r)) return;
+  uint32_t c = 0;
+  const uint32_t begin = g.succ_begin[v], end = begin + g.succ_count[v];
+  for (uint32_t k = begin; k < end; ++k) {
+    const uint32_t s = g.state[g.succ[k]];
+    c += attractable(s, r) || s == r.start ? 1u : 0u;
+  }
+  g.count[v] = c;
+}
+
+__global__ void collect_frontier(TangleView g, const uint32_t* list, uint32_t size, uint32_t stamp,
+                                 uint32_t* frontier, uint32_t* frontier_size) {
+  const uint32_t i = thread_index();
+  if (i >= size) return;
+  const uint32_t v = list[i];
+  if (g.state[v] == stamp) append(v, frontier, frontier_size);
+}
+
+__global__ void attract_frontier(TangleView g, const uint32_t* frontier, uint32_t size, RegionScope r, uint32_t stamp,
+                                 uint32_t* next, uint32_t* next_size) {
+  const uint32_t i = thread_index();
+  if (i >= size) return;
+  const uint32_t w = frontier[i];
+  const uint32_t begin = g.pred_begin[w], end = begin + g.pred_count[w];
+  for (uint32_t k = begin; k < end; ++k) {
+    const uint32_t u = g.pred[k];
+    const uint32_t s = g.state[u];
+    if (!attractable(s, r)) continue;
+    if (g.owner[u] == r.player) {
+      if (atomicCAS(&g.state[u], s, stamp) == s) {
+        g.sigma[u] = w;
+        append(u, next, next_size);
+      }
+    } else if (atomicSub(&g.count[u], 1u) == 1u) {
+      // The last escape: only this thread sees the count reach zero.
+      g.state[u] = stamp;
+      append(u, next, next_size);
+    }
+  }
+}
+
+__global__ void seed_bad(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, bool whole_game,
+                         uint32_t* frontier, uint32_t* frontier_size) {
+  const uint32_t i = thread_index();
+  if (i >= size) return;
+  const uint32_t v = list[i];
+  const uint32_t sv = g.state[v];
+  if (!in_region(sv, r.start)) return;
+  const uint32_t begin = g.succ_begin[v], end = begin + g.succ_count[v];
+  bool is_bad = false;
+  if (g.owner[v] != r.player) {
+    for (uint32_t k = begin; k < end && !is_bad; ++k) {
+      const uint32_t s = g.state[g.succ[k]];
+      if (in_region(s, r.start) || s == tangle_state::solved) continue;
+      is_bad = s == tangle_state::free || whole_game;  // to H, or to a region before this one
+    }
+  } else if (sv == r.start) {
+    uint32_t c = 0;
+    for (uint32_t k = begin; k < end; ++k) c += in_region(g.state[g.succ[k]], r.start) ? 1u : 0u;
+    g.count[v] = c;
+    is_bad = c == 0;
+  }
+  if (is_bad) {
+    g.bad[v] = 1;
+    append(v, frontier, frontier_size);
+  }
+}
+
+__global__ void spread_bad(TangleView g, const uint32_t* frontier, uint32_t size, RegionScope r, uint32_t* next,
+                           uint32_t* next_size) {
+  const uint32_t i = thread_index();
+  if (i >= size) return;
+  const uint32_t w = frontier[i];
+  const uint32_t begin = g.pred_begin[w], end = begin + g.pred_count[w];
+  for (uint32_t k = begin; k < end; ++k) {
+    const uint32_t u = g.pred[k];
+    const uint32_t s = g.state[u];
+    if (!in_region(s, r.start) || g.bad[u]) continue;
+    bool spoiled;
+    if (g.owner[u] != r.player) spoiled = true;
+    else if (s == r.start) spoiled = atomicSub(&g.count[u], 1u) == 1u;
+    else spoiled = g.sigma[u] == w;
+    if (spoiled && atomicExch(&g.bad[u], 1u) == 0u) append(u, next, next_size);
+  }
+}
+
+}  // namespace tangle
+}  // namespace kernel
