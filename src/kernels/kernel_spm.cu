@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "common/work_counters.h"
+
 namespace kernel {
 namespace small_progress_measure {
 
@@ -53,6 +55,7 @@ __device__ void iteration_main(int* B, bool* go_on, int* valuation_out, const in
         succ_array[begin] = w;
         n_succ[v] = 1;
         *go_on = true;
+        work_counters::count(work_counters::decision);
         return;
       }
       succ_array[j] = succ_array[end - 1];
@@ -73,15 +76,18 @@ __device__ void iteration_main(int* B, bool* go_on, int* valuation_out, const in
     }
   }
   n_succ[v] = end - begin;
+  work_counters::count(work_counters::lift);
   if (end == begin) {
     color[v] = static_cast<color_t>(1u - o);
     *go_on = true;
+    work_counters::count(work_counters::decision);
     return;
   }
   if (c == 2) return;
   if ((c & 1u) && !raise_measure(B, m, rank_counter)) {
     color[v] = 1;
     *go_on = true;
+    work_counters::count(work_counters::decision);
     return;
   }
   // Measures only grow. A lift can come out lower than the current measure
@@ -94,7 +100,10 @@ __device__ void iteration_main(int* B, bool* go_on, int* valuation_out, const in
   while (k <= m && B[k] == in[k]) ++k;
   const bool raised = k <= m && B[k] > in[k];
   for (uint32_t j = 0; j <= m; ++j) out[j] = raised ? B[j] : in[j];
-  if (raised) *go_on = true;
+  if (raised) {
+    *go_on = true;
+    work_counters::count(work_counters::raise);
+  }
 }
 
 __global__ void iteration_range(bool* go_on, int* valuation_out, const int* valuation_in, const uint32_t* rank_counter,

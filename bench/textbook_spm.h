@@ -1,0 +1,18 @@
+#pragma once
+// A plain sequential small-progress-measure solver with a work queue, written
+// from the textbook (Jurdzinski 2000): the yardstick of bench_spm, not one of
+// the system's solvers. It works on the host game and touches no device.
+#include <cstdint>
+#include <vector>
+
+#include "host/parity_game.h"
+
+struct TextbookSpmResult {
+  std::vector<uint8_t> winner;  // 0 Even, 1 Odd, by node index
+  uint64_t lifts = 0;           // nodes taken from the queue
+  uint64_t raises = 0;          // lifts that stored a greater measure
+};
+
+// Even's progress measure over the odd priorities; a node is won by Odd
+// exactly when its measure reaches top.
+TextbookSpmResult textbook_spm_solve(const ParityGame& game);
