@@ -3,6 +3,7 @@
 #include "common/check_cuda.h"
 #include "common/device_array.h"
 #include "host/csr_conversion.h"
+#include "host/fast_load.h"
 #include "host/game_graph.h"
 
 namespace {
@@ -86,14 +87,9 @@ void cudaGpuArena::allocate_host(uint32_t n, uint32_t m) {
   alloc_adjacency<Space::host>(host.pred, n, m);
 }
 
-void cudaGpuArena::load(const std::string& path) {
-  GameGraph graph;
-  graph.read(path);  // a rejected file leaves the graph empty: a game of zero nodes
-  const uint32_t count = index_graph_nodes(graph);
-  clear();
-  allocate_host(count, graph.n_edges);
-  min_color = static_cast<color_t>(graph.min_color);
-  max_color = static_cast<color_t>(graph.max_color);
+namespace {
+
+CsrTarget host_target(uint32_t* node_id, HostArena& host) {
   CsrTarget target;
   target.node_id = node_id;
   target.color = host.color;
@@ -106,6 +102,34 @@ void cudaGpuArena::load(const std::string& path) {
   target.pred_array = host.pred.targets;
   target.max_n_succ = 0;
   target.max_n_pred = 0;
+  return target;
+}
+
+}  // namespace
+
+void cudaGpuArena::load(const std::string& path) {
+  {
+    FastGameLoad fast;
+    if (fast.read(path)) {
+      clear();
+      allocate_host(fast.n_nodes, fast.n_edges);
+      min_color = fast.min_color;
+      max_color = fast.max_color;
+      CsrTarget target = host_target(node_id, host);
+      fast.fill(target);
+      max_n_succ = target.max_n_succ;
+      max_n_pred = target.max_n_pred;
+      return;
+    }
+  }
+  GameGraph graph;
+  graph.read(path);  // a rejected file leaves the graph empty: a game of zero nodes
+  const uint32_t count = index_graph_nodes(graph);
+  clear();
+  allocate_host(count, graph.n_edges);
+  min_color = static_cast<color_t>(graph.min_color);
+  max_color = static_cast<color_t>(graph.max_color);
+  CsrTarget target = host_target(node_id, host);
   convert_to_csr(graph, target);
   max_n_succ = target.max_n_succ;
   max_n_pred = target.max_n_pred;
