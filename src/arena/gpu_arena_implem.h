@@ -3,8 +3,9 @@ class cudaGpuArena;
 class TimeList;
 
 // Solves a loaded arena (host side filled) with the algorithm alg_id of the
-// arena road: uploads it, runs the solver and leaves the won marks (0 Even,
-// 1 Odd) in arena.host.color, with the device side released. Only alg_id 11,
+// arena road: moves it to the device (the host arrays but color are freed),
+// runs the solver and leaves the won marks (0 Even, 1 Odd) in
+// arena.host.color, with the device side released. Only alg_id 11,
 // VantorSolverV2, is known; any other clears the arena and throws
 // "Unkown alg_id". Laps are added to list when one is given.
 void solve_gpu_arena(cudaGpuArena& arena, unsigned int alg_id, TimeList* list);
