@@ -1,5 +1,8 @@
-// Loading speed: PGSolver text to CSR arrays, for random games up to a million
-// nodes and four million edges.
+// Loading speed: PGSolver text to CSR arrays (reader and conversion), in MB/s
+// of text: random games up to a million nodes and four million edges, the
+// harness's million-node game and the same game with long names and CRLF
+// line ends; the full reader alone on that game for comparison. Rates are per
+// wall-clock second: the loader parses on several threads.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -7,15 +10,17 @@
 #include <random>
 #include <string>
 
+#include "generators.h"
 #include "host/parity_game.h"
 
 namespace {
 
+bool exists(const std::string& path) { return std::ifstream(path).good(); }
+
 // Writes a random game with n nodes and out-degree 4 once per size.
 std::string game_file(uint32_t n) {
   const std::string path = "/tmp/pgsolver_bench_load_" + std::to_string(n) + ".pg";
-  std::ifstream existing(path);
-  if (existing.good()) return path;
+  if (exists(path)) return path;
   std::mt19937 rng(n);
   std::string text = "parity " + std::to_string(n - 1) + ";\n";
   for (uint32_t i = 0; i < n; ++i) {
@@ -30,20 +35,66 @@ std::string game_file(uint32_t n) {
   return path;
 }
 
-void BM_Load(benchmark::State& state) {
-  const uint32_t n = static_cast<uint32_t>(state.range(0));
-  const std::string path = game_file(n);
+// `pggen --seed 1 random 1000000 1000 2 5`, as written by pggen, or with a
+// name of about 50 bytes on every node and CRLF line ends.
+std::string million_node_game(bool names_and_crlf) {
+  const std::string path = names_and_crlf ? "/tmp/pgsolver_bench_load_r1m_names_crlf.pg"
+                                          : "/tmp/pgsolver_bench_load_r1m.pg";
+  if (exists(path)) return path;
+  const pggen::Game g = pggen::random_game(1000000, 1000, 2, 5, 1);
+  std::ofstream out(path, std::ios::binary);
+  if (!names_and_crlf) {
+    pggen::write_pgsolver(g, out);
+    return path;
+  }
+  std::string text = "parity " + std::to_string(g.size() - 1) + ";\r\n";
+  for (uint32_t v = 0; v < g.size(); ++v) {
+    text += std::to_string(v) + ' ' + std::to_string(g.color[v]) + ' ' + std::to_string(g.owner[v]) + ' ';
+    for (uint32_t k = g.succ_begin[v]; k < g.succ_begin[v + 1]; ++k) {
+      if (k != g.succ_begin[v]) text += ',';
+      text += std::to_string(g.succ[k]);
+    }
+    text += " \"node " + std::to_string(v) + (g.owner[v] ? " of player Odd" : " of player Even") +
+            ", a name of some length\";\r\n";
+  }
+  out << text;
+  return path;
+}
+
+template <class Load>
+void load_file(benchmark::State& state, const std::string& path, const Load& load) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   const double bytes = static_cast<double>(in.tellg());
+  uint32_t nodes = 0;
   for (auto _ : state) {
     ParityGame game;
-    game.load(path);
+    load(game, path);
+    nodes = game.n_nodes;
     benchmark::DoNotOptimize(game.succ_array);
   }
   state.counters["MB/s"] = benchmark::Counter(bytes * state.iterations() / 1e6, benchmark::Counter::kIsRate);
-  state.counters["nodes"] = n;
+  state.counters["MB"] = bytes / 1e6;
+  state.counters["nodes"] = nodes;
 }
-BENCHMARK(BM_Load)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void load(ParityGame& game, const std::string& path) { game.load(path); }
+void load_with_full_reader(ParityGame& game, const std::string& path) { game.load_with_full_reader(path); }
+
+void BM_Load(benchmark::State& state) {
+  load_file(state, game_file(static_cast<uint32_t>(state.range(0))), load);
+}
+BENCHMARK(BM_Load)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_LoadRandomMillion(benchmark::State& state) { load_file(state, million_node_game(false), load); }
+BENCHMARK(BM_LoadRandomMillion)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_LoadRandomMillionNamesCrlf(benchmark::State& state) { load_file(state, million_node_game(true), load); }
+BENCHMARK(BM_LoadRandomMillionNamesCrlf)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FullReaderRandomMillion(benchmark::State& state) {
+  load_file(state, million_node_game(false), load_with_full_reader);
+}
+BENCHMARK(BM_FullReaderRandomMillion)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -88,9 +88,14 @@ class cudaGpuArena {
   // Frees the device side, then allocates it and copies the host side there;
   // the predecessor lists only when without_predecessors is false.
   void upload(bool without_predecessors);
+  // The same, but every host array except color is freed as soon as its
+  // device copy is made, so that the game is never held twice in full;
+  // download() brings them back.
+  void move_to_device(bool without_predecessors);
   // Allocates device.strategy, every entry no_strategy.
   void allocate_strategy();
-  // Copies the device side back into the host arrays.
+  // Copies the device side back into the host arrays (allocating those that
+  // move_to_device gave up).
   void download(bool without_predecessors);
   // Frees the device predecessor lists and, unless only_predecessors, the
   // rest of the device side. The host side stays.

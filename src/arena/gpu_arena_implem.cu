@@ -20,7 +20,7 @@ void solve_gpu_arena(cudaGpuArena& arena, unsigned int alg_id, TimeList* list, s
   cudaDeviceProp properties;
   check_cuda(cudaGetDeviceProperties(&properties, 0), "cudaGetDeviceProperties failed");
 
-  arena.upload(false);
+  arena.move_to_device(false);
   if (strategy != nullptr) arena.allocate_strategy();
   if (list) list->add("initializing device memory took: ");
   std::cerr << "Nodes: " << arena.n_nodes << std::endl;

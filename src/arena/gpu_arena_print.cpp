@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <numeric>
-#include <string>
 #include <vector>
 
 #include "arena/gpu_arena.h"
+#include "host/decimal_lines.h"
 
 namespace {
 
@@ -32,17 +32,13 @@ template <class Select>
 void print_region(std::ostream& out, const char* heading, const std::vector<uint32_t>& order,
                   const uint32_t* node_id, const color_t* color, Select select) {
   out << heading;
-  std::string line;
-  for (uint32_t i : order) {
-    if (!select(color[i])) continue;
-    line += std::to_string(node_id[i]);
-    line += ", ";
-    if (line.size() >= (1u << 16)) {
-      out << line;
-      line.clear();
+  {
+    DecimalLines line(out);
+    for (uint32_t i : order) {
+      if (select(color[i])) line.put(node_id[i], ", ", 2);
     }
   }
-  out << line << std::endl << std::endl;
+  out << std::endl << std::endl;
 }
 
 }  // namespace
@@ -57,11 +53,15 @@ void cudaGpuArena::print_result(std::ostream& out, bool with_strategy) {
   if (!with_strategy) return;
   out << "Strategy edges for both players: " << std::endl;
   for (uint32_t i = 0; i < n_nodes; ++i) {
-    out << node_id[i] << " -> " << "{ ";
-    const uint32_t begin = host.succ.begin[i];
-    for (uint32_t k = 0; k < host.succ.count[i]; ++k) {
-      if (k != 0) out << ", ";
-      out << node_id[host.succ.targets[begin + k]];
+    {
+      DecimalLines line(out);
+      line.put(node_id[i], " -> { ", 6);
+      const uint32_t begin = host.succ.begin[i];
+      const uint32_t count = host.succ.count[i];
+      for (uint32_t k = 0; k < count; ++k) {
+        const bool more = k + 1 < count;
+        line.put(node_id[host.succ.targets[begin + k]], ", ", more ? 2 : 0);
+      }
     }
     out << " }" << std::endl;
   }

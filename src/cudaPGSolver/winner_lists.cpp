@@ -1,22 +1,18 @@
 #include "cudaPGSolver/winner_lists.h"
 
-#include <string>
+#include "host/decimal_lines.h"
 
 namespace {
 
 void print_region(std::ostream& out, const char* heading, const color_t* color, uint32_t n_nodes, color_t mark) {
   out << heading << std::endl;
-  std::string line;
-  for (uint32_t i = 0; i < n_nodes; ++i) {
-    if (color[i] != mark) continue;
-    line += std::to_string(i);
-    line += ", ";
-    if (line.size() >= (1u << 16)) {
-      out << line;
-      line.clear();
+  {
+    DecimalLines line(out);
+    for (uint32_t i = 0; i < n_nodes; ++i) {
+      if (color[i] == mark) line.put(i, ", ", 2);
     }
   }
-  out << line << std::endl << std::endl;
+  out << std::endl << std::endl;
 }
 
 }  // namespace

@@ -1,9 +1,28 @@
 #include "host/parity_game.h"
 
 #include "host/csr_conversion.h"
+#include "host/fast_load.h"
 #include "host/game_graph.h"
 
 void ParityGame::load(const std::string& file_name) {
+  if (!load_quickly(file_name)) load_with_full_reader(file_name);
+}
+
+bool ParityGame::load_quickly(const std::string& file_name) {
+  FastGameLoad fast;
+  if (!fast.read(file_name)) return false;
+  release();
+  allocate(fast.n_nodes, fast.n_edges);
+  min_color = fast.min_color;
+  max_color = fast.max_color;
+  CsrTarget target{node_id, color, owner, n_succ, n_pred, succ_begin, pred_begin, succ_array, pred_array, 0, 0};
+  fast.fill(target);
+  max_n_succ = target.max_n_succ;
+  max_n_pred = target.max_n_pred;
+  return true;
+}
+
+void ParityGame::load_with_full_reader(const std::string& file_name) {
   // The graph lives only in this scope, so it is gone also when a check throws;
   // the arrays allocated by then stay with the game and go with its release.
   GameGraph graph;

@@ -31,6 +31,12 @@ struct ParityGame {
   // gives an empty game (zero nodes, begin arrays [0]); a failed conversion
   // check throws a std::string.
   void load(const std::string& file_name);
+  // The two roads of load. The quick one takes only files that load without
+  // a word and returns false, leaving the game as it was, for any other; the
+  // full reader takes every file and reports what is wrong with it. Both give
+  // the same arrays where the quick one succeeds.
+  bool load_quickly(const std::string& file_name);
+  void load_with_full_reader(const std::string& file_name);
   // Sizes every array for n nodes and m edges (contents unspecified).
   void allocate(uint32_t n, uint32_t m);
   void release();

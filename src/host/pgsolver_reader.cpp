@@ -17,43 +17,9 @@
 #include <vector>
 
 #include "host/game_graph.h"
+#include "host/number_scan.h"
 
 namespace {
-
-// The white space the grammar skips between tokens. Carriage returns count, so
-// files with CRLF line ends read like any other.
-inline bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// Reads a decimal number the way strtoul does where unsigned long has 32 bits:
-// leading C white space, an optional sign, then digits. A value above
-// 4294967295 saturates to it (whatever the sign); a minus sign negates modulo
-// 2^32. Returns false, consuming nothing, when no digit follows.
-bool read_number(const char* text, const char** end, uint32_t* value) {
-  const char* p = text;
-  while (is_blank(*p) || *p == '\v' || *p == '\f') ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') {
-    negative = *p == '-';
-    ++p;
-  }
-  if (*p < '0' || *p > '9') return false;
-  uint64_t magnitude = 0;
-  bool overflow = false;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    if (!overflow) {
-      magnitude = magnitude * 10 + static_cast<uint64_t>(*p - '0');
-      overflow = magnitude > 0xFFFFFFFFu;
-    }
-  }
-  *end = p;
-  if (overflow) {
-    *value = 0xFFFFFFFFu;
-  } else {
-    const uint32_t low = static_cast<uint32_t>(magnitude);
-    *value = negative ? 0u - low : low;
-  }
-  return true;
-}
 
 // Loads the whole file followed by a zero byte. False when the file cannot be
 // opened or its size cannot be told; a directory is refused up front because

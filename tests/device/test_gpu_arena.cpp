@@ -132,6 +132,39 @@ TEST_F(Arena, UploadDownloadAndRelease) {
   EXPECT_EQ(host_vector(a.host.color, 3), marks) << "the host side stays";
 }
 
+// move_to_device makes the device side of upload and gives up the host
+// arrays but color; download brings them back as they were.
+TEST_F(Arena, MoveToDeviceHoldsTheGameOnceAndDownloadBringsItBack) {
+  for (bool without_predecessors : {false, true}) {
+    SCOPED_TRACE(without_predecessors);
+    cudaGpuArena uploaded, moved;
+    load_text(uploaded, three_nodes);
+    load_text(moved, three_nodes);
+    uploaded.upload(without_predecessors);
+    moved.move_to_device(without_predecessors);
+    EXPECT_TRUE(device_view(moved) == device_view(uploaded));
+    EXPECT_EQ(hostrt::live_allocations(), without_predecessors ? 10u : 16u);
+    EXPECT_EQ(host_vector(moved.host.color, 3), (std::vector<color_t>{3, 8, 5}));
+    EXPECT_EQ(host_vector(moved.node_id, 3), (std::vector<uint32_t>{10, 5, 7}));
+    const void* const gone[] = {moved.host.owner,        moved.host.succ.count, moved.host.succ.begin,
+                                moved.host.succ.targets, moved.host.pred.count, moved.host.pred.begin,
+                                moved.host.pred.targets};
+    for (const void* array : gone) EXPECT_EQ(array, nullptr);
+
+    moved.download(without_predecessors);
+    EXPECT_EQ(host_vector(moved.host.owner, 3), host_vector(uploaded.host.owner, 3));
+    EXPECT_EQ(host_vector(moved.host.succ.count, 3), host_vector(uploaded.host.succ.count, 3));
+    EXPECT_EQ(host_vector(moved.host.succ.begin, 4), host_vector(uploaded.host.succ.begin, 4));
+    EXPECT_EQ(host_vector(moved.host.succ.targets, 6), host_vector(uploaded.host.succ.targets, 6));
+    if (without_predecessors) {
+      EXPECT_EQ(moved.host.pred.targets, nullptr);
+    } else {
+      EXPECT_EQ(host_vector(moved.host.pred.begin, 4), host_vector(uploaded.host.pred.begin, 4));
+      EXPECT_EQ(host_vector(moved.host.pred.targets, 6), host_vector(uploaded.host.pred.targets, 6));
+    }
+  }
+}
+
 TEST_F(Arena, FailedUploadLeavesNothingBehindOnceTheArenaGoes) {
   for (std::size_t k = 1; k <= 8; ++k) {
     hostrt::reset();

@@ -1,0 +1,127 @@
+// FastGameLoad::fill: the parsed pieces into CSR arrays by counting and
+// prefix sums. The arrays equal those of convert_to_csr on the same file.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "host/fast_load.h"
+#include "host/thread_split.h"
+
+namespace {
+
+template <class T>
+void copy_into(T* target, std::size_t at, const std::vector<T>& source) {
+  if (!source.empty()) std::memcpy(target + at, source.data(), source.size() * sizeof(T));
+}
+
+// How far ahead the scatter of predecessors prefetches its cursors.
+const std::size_t prefetch_distance = 64;
+
+}  // namespace
+
+void FastGameLoad::fill(CsrTarget& target) {
+  const uint32_t n = n_nodes;
+  const uint32_t m = n_edges;
+
+  // Nodes and successors piece by piece; each piece's buffers go as soon as
+  // they are copied, so the game is held about once.
+  std::size_t node_at = 0, edge_at = 0;
+  uint32_t begin = 0, max_n_succ = 0;
+  for (ParsedPiece& piece : pieces_) {
+    copy_into(target.node_id, node_at, piece.node_id);
+    copy_into(target.color, node_at, piece.color);
+    copy_into(target.owner, node_at, piece.owner);
+    copy_into(target.n_succ, node_at, piece.n_succ);
+    copy_into(target.succ_array, edge_at, piece.succ);
+    for (std::size_t i = 0; i < piece.n_succ.size(); ++i) {
+      target.succ_begin[node_at + i] = begin;
+      begin += piece.n_succ[i];
+      max_n_succ = std::max(max_n_succ, piece.n_succ[i]);
+    }
+    node_at += piece.node_id.size();
+    edge_at += piece.succ.size();
+    piece.release();
+  }
+  pieces_.clear();
+  target.succ_begin[n] = m;
+  target.max_n_succ = max_n_succ;
+
+  fill_predecessors(target);
+}
+
+// Predecessors: every node's in-edges are counted, rows laid out by a
+// prefix sum, and every edge placed in its target's row from the row's end
+// downwards in resolution order (sources in file order, each one's
+// successors in file order), so that each row lists the edges resolved last
+// first, as the full reader's insertions at the front do. The edges are cut
+// into one stretch per thread, in order; each thread counts and places its
+// own stretch with its own cursors, an earlier stretch taking the later
+// places of a row. The last stretch's cursors are kept in pred_begin one
+// place up: they end at the row starts, which a shift by one puts where
+// they belong.
+void FastGameLoad::fill_predecessors(CsrTarget& target) const {
+  const uint32_t n = n_nodes;
+  const uint32_t m = n_edges;
+  const unsigned int threads = std::max(1u, std::min<unsigned int>(threads_, m));
+  const uint32_t* const succ = target.succ_array;
+  uint32_t* const pred_begin = target.pred_begin;
+  std::vector<uint32_t> first_edge(threads + 1);
+  for (unsigned int t = 0; t <= threads; ++t) first_edge[t] = static_cast<uint32_t>(uint64_t(m) * t / threads);
+
+  std::vector<std::vector<uint32_t>> own(threads - 1);
+  std::vector<uint32_t*> cursor(threads);
+  for (unsigned int t = 0; t + 1 < threads; ++t) {
+    own[t].assign(n, 0u);
+    cursor[t] = own[t].data();
+  }
+  cursor[threads - 1] = pred_begin + 1;
+  std::fill(pred_begin, pred_begin + n + 1, 0u);
+
+  run_split(threads, [&](unsigned int t) {
+    uint32_t* const count = cursor[t];
+    for (uint32_t k = first_edge[t]; k < first_edge[t + 1]; ++k) ++count[succ[k]];
+  });
+
+  uint32_t end = 0, max_n_pred = 0;
+  for (uint32_t v = 0; v < n; ++v) {
+    uint32_t total = 0;
+    for (unsigned int t = 0; t < threads; ++t) total += cursor[t][v];
+    target.n_pred[v] = total;
+    max_n_pred = std::max(max_n_pred, total);
+    end += total;
+    uint32_t place = end;
+    for (unsigned int t = 0; t < threads; ++t) {
+      const uint32_t mine = cursor[t][v];
+      cursor[t][v] = place;
+      place -= mine;
+    }
+  }
+
+  run_split(threads, [&](unsigned int t) {
+    uint32_t* const row = cursor[t];
+    uint32_t k = first_edge[t];
+    const uint32_t stop = first_edge[t + 1];
+    if (k == stop) return;
+    // The source of the stretch's first edge: the last node whose row starts at or before it.
+    uint32_t u = static_cast<uint32_t>(std::upper_bound(target.succ_begin, target.succ_begin + n, k) -
+                                       target.succ_begin) - 1;
+    while (k < stop) {
+      const uint32_t row_stop = std::min(stop, target.succ_begin[u + 1]);
+      for (; k < row_stop; ++k) {
+        if (k + prefetch_distance < stop) {
+          // Cursors far ahead, then the places of nearer edges, whose
+          // cursors are in the cache by now.
+          __builtin_prefetch(&row[succ[k + prefetch_distance]], 1);
+          const uint32_t place = row[succ[k + prefetch_distance / 2]];
+          if (place != 0) __builtin_prefetch(&target.pred_array[place - 1], 1);
+        }
+        target.pred_array[--row[succ[k]]] = u;
+      }
+      ++u;
+    }
+  });
+
+  std::memmove(pred_begin, pred_begin + 1, std::size_t(n) * sizeof(uint32_t));
+  pred_begin[n] = m;
+  target.max_n_pred = max_n_pred;
+}
