@@ -86,8 +86,12 @@ bool solve(const std::string& path, std::ostream& out, bool print, bool with_str
 
 void solve_loaded(cudaGpuArena& arena, TimeList* timing) {
   // Before the upload: a game whose indices do not fit into SCC words is
-  // refused with its own message, not with an allocation failure.
+  // refused with its own message, not with an allocation failure; and the
+  // device is selected and checked as the other solvers do.
   preprocess::check_scc_word_capacity(arena.n_nodes);
+  check_cuda(cudaSetDevice(0), "no cuda device found");
+  cudaDeviceProp properties;
+  check_cuda(cudaGetDeviceProperties(&properties, 0), "cudaGetDeviceProperties failed");
   arena.upload(false);
   if (timing) timing->add("setting up gpu_arena took: ");
   std::cerr << "Nodes: " << arena.n_nodes << std::endl;
@@ -101,9 +105,6 @@ void solve_loaded(cudaGpuArena& arena, TimeList* timing) {
 
   // Games whose non-trivial SCCs have no odd colour above 2 are solved like
   // any other: self-loops, trivial SCCs and escapes still decide nodes.
-  check_cuda(cudaSetDevice(0), "Korrel::solve: ");
-  cudaDeviceProp properties;
-  check_cuda(cudaGetDeviceProperties(&properties, 0), "Korrel::solve: ");
   const uint16_t n_ranks = measure_components(color_bound);
   check_measure_fits(n_ranks, properties);
 

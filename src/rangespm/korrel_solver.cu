@@ -49,7 +49,7 @@ void count_ranks_parallel(ScopedDeviceArray<uint32_t>& rank_counter, const Devic
     const uint32_t* largest = thrust::max_element(thrust::device, sums_out.get(), ends.second);
     uint32_t value = 0;
     copy_array<Space::host, Space::device>(&value, largest, 1);
-    cudaMemcpy(rank_counter.get() + k, &value, sizeof value, cudaMemcpyHostToDevice);
+    copy_array<Space::device, Space::host>(rank_counter.get() + k, &value, 1);
   }
   stencil.release();
   keys_out.release();

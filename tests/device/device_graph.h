@@ -8,6 +8,13 @@
 #include "common/scoped_device_array.h"
 #include "preprocess/cuda_preprocess.h"
 
+// The copies to, from and on the device made since the last reset: the next
+// one is number copies_so_far() + 1 for hostrt::fail_copy.
+inline std::size_t copies_so_far() {
+  const hostrt::Counters c = hostrt::counters();
+  return c.copies_to_device + c.copies_to_host + c.copies_on_device;
+}
+
 template <class T>
 std::vector<T> from_device(const T* p, std::size_t n) {
   std::vector<T> v(n);

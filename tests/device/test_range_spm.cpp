@@ -311,6 +311,21 @@ TEST_F(RangeSpm, RankCountFailureCarriesBothLinesAndFreesEverything) {
   EXPECT_LE(hostrt::live_allocations(), live + 1) << "only rank_counter itself may remain";
 }
 
+TEST_F(RangeSpm, RankCountReportsAFailedCopyOfTheCount) {
+  DeviceRange game({{3, 3}, {0, 0}, {{1}, {0}}, {scc0, scc0}});
+  ScopedDeviceArray<uint32_t> rank_counter;
+  // The count of the one rank comes to the host and goes back into rank_counter.
+  hostrt::fail_copy(copies_so_far() + 2);
+  try {
+    Korrel::count_ranks(rank_counter, game.view(), 1, 0, 2, 1);
+    FAIL() << "nothing thrown";
+  } catch (const Korrel::RankCountFailure& f) {
+    EXPECT_EQ(f.message,
+              "Korrel::count_ranks: copy_array<> : CUDA reported some error.\nunspecified launch failure\n"
+              "(In case of to little memory, try to compile Korrel with #define PARALLEL_COUNT 0.)");
+  }
+}
+
 // choose_block_size with 49152 bytes of shared memory per block and 1536
 // threads per multiprocessor.
 class BlockSize : public RangeSpm {

@@ -232,12 +232,6 @@ TEST_F(Scc, FailedAllocationOfTheVotesIsReportedAndLeaksNothing) {
 
 namespace {
 
-// The copies to and from the device made since the last reset.
-std::size_t copies_so_far() {
-  const hostrt::Counters c = hostrt::counters();
-  return c.copies_to_device + c.copies_to_host + c.copies_on_device;
-}
-
 // A fault in any pass stops the decomposition with a message naming its loop,
 // instead of ending the loop as if it had converged. One cycle of three
 // nodes: nothing to trim (one pass, one read), then the propagation.

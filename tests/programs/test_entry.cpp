@@ -71,6 +71,25 @@ TEST_F(Entry, FailuresBeforeTheSolverAreReportedWithTheRuntimeText) {
             "time 1 : \n<t>\nsetting up gpu_arena took: <t>\nTotal time: <t>\n");
 }
 
+// Without a device every solver selects device 0 first and says so, before
+// it uploads anything (the runtime then fails every allocation too). The
+// range solver's first lap ends with its upload, so its report has none.
+TEST_F(Entry, EverySolverWithoutADeviceSaysSoBeforeUploading) {
+  const std::string file = write_temp_file("0 2 0 1;\n1 3 1 0;\n");
+  const std::string no_device = "Caught exception: no cuda device foundno CUDA-capable device is detected\n";
+  const std::string loaded = "time 1 : \n<t>\nsetting up gpu_arena took: <t>\nTotal time: <t>\n";
+  const std::string range_report = "time 1 : \n<t>\nTotal time: <t>\n";
+  for (const unsigned int alg : {0u, 1u, 2u, 3u, 4u, 5u, 9u, 11u, 20u}) {
+    hostrt::reset();
+    hostrt::set_device_count(0);
+    const Captured c = run_entry(file, alg);
+    EXPECT_EQ(c.status, 0) << alg;
+    EXPECT_EQ(c.out, "") << alg;
+    EXPECT_EQ(mask_times(c.err), no_device + (alg == 20 ? range_report : loaded)) << alg;
+    EXPECT_EQ(hostrt::allocation_count(), 0u) << alg << ": nothing is allocated";
+  }
+}
+
 TEST_F(Entry, ConversionFailuresAreCaught) {
   const std::string file = write_temp_file("0 32768 0 0;\n");
   Captured c = run_entry({"Korrel", file}, 3, "Korrel");
