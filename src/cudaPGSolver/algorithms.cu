@@ -27,9 +27,9 @@ const Algorithm algorithm_table[] = {
      spm_solve_oan, nullptr},
     {5, "simple-spm-oan", "pgsolver_simple_spm_oan", "\n --> Using simple SPM with oan <-- \n", Road::csr,
      Strategies::none, simple_spm_solve_oan, nullptr},
-    {9, "zielonka-csr", "pgsolver_recursive", "\n --> Using recursive <-- \n", Road::csr, Strategies::none,
+    {9, "zielonka-csr", "pgsolver_recursive", "\n --> Using recursive <-- \n", Road::csr, Strategies::both,
      &recursive_solve, nullptr},
-    {11, "zielonka", "Vantor", "\n --> recursive with cudaGpuArena <-- \n", Road::arena, Strategies::none, nullptr,
+    {11, "zielonka", "Vantor", "\n --> recursive with cudaGpuArena <-- \n", Road::arena, Strategies::both, nullptr,
      recursive_arena_solve},
     {20, "range-spm", "pgsolver_range_spm", nullptr, Road::range, Strategies::none, nullptr, nullptr},
 };

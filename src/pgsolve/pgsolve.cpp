@@ -4,11 +4,10 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <exception>
 #include <new>
 #include <streambuf>
 #include <string>
-
-#include <thrust/system_error.h>
 
 #include "pgsolve/game_input.h"
 #include "pgsolve/loaded_game.h"
@@ -74,10 +73,10 @@ std::string guarded(Phase phase) {
     phase();
   } catch (const std::string& message) {
     return message;
-  } catch (const thrust::system::system_error& error) {
-    return std::string("Thrust error: ") + error.what();
   } catch (const std::bad_alloc&) {
     return "out of memory";
+  } catch (const std::exception& error) {  // Thrust's system_error among them
+    return error.what();
   }
   return "";
 }
@@ -109,7 +108,7 @@ int solve(const Options& o, LoadedGame& loaded, TimeList& list, Watchdog& watchd
   std::string failure = guarded([&] {
     SilencedSolvers silence;
     solution = run_solver(loaded, *o.algorithm, o.wants_strategy(), &list);
-    list.add("solved: ");
+    list.add("collecting the result took: ");
     if (o.wants_strategy()) {
       completed = complete_strategies(loaded, solution.winner, solution.strategy);
       list.add("completing strategies took: ");
