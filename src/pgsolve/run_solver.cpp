@@ -84,7 +84,11 @@ Solution run_solver(LoadedGame& loaded, const Algorithm& algorithm, bool with_st
       take_arena_result(arena, game, wanted, solution);
     } else {
       // The range solver gives no strategies: they are completed afterwards.
-      Korrel::solve_loaded(arena, list);
+      try {
+        Korrel::solve_loaded(arena, list);
+      } catch (const Korrel::RankCountFailure& failure) {
+        throw failure.message;
+      }
       if (arena.players_swapped) arena.swap_players();
       copy_result_to_host(arena);
       take_arena_result(arena, game, nullptr, solution);

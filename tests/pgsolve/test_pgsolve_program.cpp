@@ -112,6 +112,7 @@ TEST(Pgsolve, CompressedAndPipedInputGiveTheSameSolution) {
       {"standard input", {"-p", "-q"}, plain},
       {"dash", {"-p", "-q", "-"}, plain},
       {"bzip2 piped", {"-p", "-q"}, bz2},
+      {"one worker thread", {"-p", "-q", "-t", "1", gz}, "/dev/null"},
   };
   for (const auto& run : runs) {
     const ProgramResult r = run_pgsolve(run.args, run.input);
@@ -165,6 +166,8 @@ TEST(Pgsolve, EveryMistakeHasItsMessageAndStatus) {
       {"quiet and verbose", {"-q", "-v", game}, 2, "pgsolve: options -q and -v exclude each other" + usage},
       {"check and print", {"--check", wrong_winner, "-p", game}, 2,
        "pgsolve: option --check only verifies: it takes no -o, -p or --verify" + usage},
+      {"solution not writable", {"-o", "/nonexistent/game.sol", game}, 1,
+       "pgsolve: cannot write the solution to /nonexistent/game.sol\n"},
       {"missing file", {"/nonexistent/game.pg"}, 1,
        "pgsolve: cannot open /nonexistent/game.pg: No such file or directory\n"},
       {"malformed game", {malformed}, 1,
