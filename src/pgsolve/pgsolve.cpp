@@ -89,16 +89,23 @@ uint32_t count_won(const std::vector<uint8_t>& winner, uint8_t player) {
 
 int check_solution(const Options& o, const LoadedGame& loaded, TimeList& list) {
   Solution solution;
-  std::ifstream file(o.check_file, std::ios::binary);
-  if (!file) return fail("cannot open " + o.check_file + ": " + std::strerror(errno));
-  const std::string error = read_solution(file, loaded.verifier_view(), solution);
-  if (!error.empty()) return fail(o.check_file + ": " + error);
+  std::ifstream file;
+  if (o.check_file != "-") {
+    file.open(o.check_file, std::ios::binary);
+    if (!file) return fail("cannot open " + o.check_file + ": " + std::strerror(errno));
+  }
+  std::istream& in = o.check_file == "-" ? std::cin : file;
+  const std::string error = read_solution(in, loaded.verifier_view(), solution);
+  if (!error.empty()) return fail((o.check_file == "-" ? "standard input" : o.check_file) + ": " + error);
   list.add("reading the solution took: ");
   const std::string violation = verify_solution(loaded.verifier_view(), solution.winner.data(), solution.strategy.data());
   list.add("verifying took: ");
   if (o.verbose) list.print(std::cerr);
   if (!violation.empty()) return fail("the solution does not hold: " + violation);
-  if (!o.quiet) std::cerr << "pgsolve: the solution in " << o.check_file << " holds" << std::endl;
+  if (!o.quiet) {
+    std::cerr << "pgsolve: the solution in " << (o.check_file == "-" ? "standard input" : o.check_file) << " holds"
+              << std::endl;
+  }
   return status_solved;
 }
 
