@@ -58,7 +58,11 @@ class SilencedSolvers {
   std::streambuf* err_;
 };
 
-int fail(const std::string& message) {
+// One line: a solver's message of several lines is joined.
+int fail(std::string message) {
+  while (!message.empty() && message.back() == '\n') message.pop_back();
+  for (char& c : message)
+    if (c == '\n') c = ' ';
   std::cerr << "pgsolve: " << message << std::endl;
   return status_failed;
 }
