@@ -29,20 +29,24 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
-# Program name and alg_id, in the order the table lists them.
-PROGRAMS = [
-    ("Vantor", 11),
-    ("pgsolver_recursive_frontier", 12),
-    ("pgsolver_tangle", 13),
-    ("pgsolver_recursive", 9),
-    ("Korrel", 3),
-    ("pgsolver_spm_wl", 0),
-    ("pgsolver_spm", 1),
-    ("pgsolver_simple_spm_wl", 2),
-    ("pgsolver_spm_oan", 4),
-    ("pgsolver_simple_spm_oan", 5),
-    ("pgsolver_range_spm", 20),
-]
+# The order in which the results table lists the programs it knows.
+PROGRAM_ORDER = ["Vantor", "pgsolver_recursive_frontier", "pgsolver_tangle", "pgsolver_recursive", "Korrel", "pgsolver_spm_wl", "pgsolver_spm",
+                 "pgsolver_simple_spm_wl", "pgsolver_spm_oan", "pgsolver_simple_spm_oan", "pgsolver_range_spm"]
+
+
+def table_programs():
+    """(program, alg_id) of every row of the algorithm table in
+    src/cudaPGSolver/algorithms.cu, the one list of algorithms, so that a new
+    row is benchmarked without an edit here; rows this file does not know
+    come after the others."""
+    with open(os.path.join(ROOT, "src", "cudaPGSolver", "algorithms.cu")) as f:
+        rows = [(program, int(alg)) for alg, program in re.findall(r'\{(\d+), "[^"]*", "([^"]+)"', f.read())]
+    known = {p: i for i, p in enumerate(PROGRAM_ORDER)}
+    return sorted(rows, key=lambda row: known.get(row[0], len(known)))
+
+
+# Program name and alg_id.
+PROGRAMS = table_programs()
 # Whose answer is taken as the reference when a family has no known winner
 # and the solvers disagree with no majority.
 PREFERENCE = ["Vantor", "pgsolver_recursive", "Korrel", "pgsolver_range_spm"]

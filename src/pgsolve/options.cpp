@@ -128,7 +128,7 @@ std::string help_text() {
          "  -o, --solution FILE    write the solution (PGSolver's paritysol format) to FILE\n"
          "  -p, --print            write the solution to standard output\n"
          "      --verify           verify the solution before writing it; fail if it does not hold\n"
-         "      --check SOLUTION   only verify the solution in SOLUTION against the game\n"
+         "      --check SOLUTION   only verify the solution in SOLUTION (- standard input) against the game\n"
          "  -t, --threads N        worker threads of the host backend\n"
          "      --timeout SECONDS  stop after SECONDS with status 1\n"
          "  -q, --quiet            no report on standard error\n"

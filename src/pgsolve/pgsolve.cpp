@@ -4,11 +4,10 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <exception>
 #include <new>
 #include <streambuf>
 #include <string>
-
-#include <thrust/system_error.h>
 
 #include "pgsolve/game_input.h"
 #include "pgsolve/loaded_game.h"
@@ -59,7 +58,11 @@ class SilencedSolvers {
   std::streambuf* err_;
 };
 
-int fail(const std::string& message) {
+// One line: a solver's message of several lines is joined.
+int fail(std::string message) {
+  while (!message.empty() && message.back() == '\n') message.pop_back();
+  for (char& c : message)
+    if (c == '\n') c = ' ';
   std::cerr << "pgsolve: " << message << std::endl;
   return status_failed;
 }
@@ -74,10 +77,10 @@ std::string guarded(Phase phase) {
     phase();
   } catch (const std::string& message) {
     return message;
-  } catch (const thrust::system::system_error& error) {
-    return std::string("Thrust error: ") + error.what();
   } catch (const std::bad_alloc&) {
     return "out of memory";
+  } catch (const std::exception& error) {  // Thrust's system_error among them
+    return error.what();
   }
   return "";
 }
@@ -90,16 +93,23 @@ uint32_t count_won(const std::vector<uint8_t>& winner, uint8_t player) {
 
 int check_solution(const Options& o, const LoadedGame& loaded, TimeList& list) {
   Solution solution;
-  std::ifstream file(o.check_file, std::ios::binary);
-  if (!file) return fail("cannot open " + o.check_file + ": " + std::strerror(errno));
-  const std::string error = read_solution(file, loaded.verifier_view(), solution);
-  if (!error.empty()) return fail(o.check_file + ": " + error);
+  std::ifstream file;
+  if (o.check_file != "-") {
+    file.open(o.check_file, std::ios::binary);
+    if (!file) return fail("cannot open " + o.check_file + ": " + std::strerror(errno));
+  }
+  std::istream& in = o.check_file == "-" ? std::cin : file;
+  const std::string error = read_solution(in, loaded.verifier_view(), solution);
+  if (!error.empty()) return fail((o.check_file == "-" ? "standard input" : o.check_file) + ": " + error);
   list.add("reading the solution took: ");
   const std::string violation = verify_solution(loaded.verifier_view(), solution.winner.data(), solution.strategy.data());
   list.add("verifying took: ");
   if (o.verbose) list.print(std::cerr);
   if (!violation.empty()) return fail("the solution does not hold: " + violation);
-  if (!o.quiet) std::cerr << "pgsolve: the solution in " << o.check_file << " holds" << std::endl;
+  if (!o.quiet) {
+    std::cerr << "pgsolve: the solution in " << (o.check_file == "-" ? "standard input" : o.check_file) << " holds"
+              << std::endl;
+  }
   return status_solved;
 }
 
@@ -109,7 +119,7 @@ int solve(const Options& o, LoadedGame& loaded, TimeList& list, Watchdog& watchd
   std::string failure = guarded([&] {
     SilencedSolvers silence;
     solution = run_solver(loaded, *o.algorithm, o.wants_strategy(), &list);
-    list.add("solved: ");
+    list.add("collecting the result took: ");
     if (o.wants_strategy()) {
       completed = complete_strategies(loaded, solution.winner, solution.strategy);
       list.add("completing strategies took: ");

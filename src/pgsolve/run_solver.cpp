@@ -34,8 +34,7 @@ void take_arena_result(const cudaGpuArena& arena, const ParityGame& game, const 
   }
   for (uint32_t i = 0; i < n; ++i) {
     solution.winner[file_index[i]] = static_cast<uint8_t>(arena.host.color[i]);
-    if (strategy != nullptr && (*strategy)[i] != no_strategy)
-      solution.strategy[file_index[i]] = file_index[(*strategy)[i]];
+    if (strategy != nullptr && (*strategy)[i] < n) solution.strategy[file_index[i]] = file_index[(*strategy)[i]];
   }
 }
 
@@ -84,7 +83,11 @@ Solution run_solver(LoadedGame& loaded, const Algorithm& algorithm, bool with_st
       take_arena_result(arena, game, wanted, solution);
     } else {
       // The range solver gives no strategies: they are completed afterwards.
-      Korrel::solve_loaded(arena, list);
+      try {
+        Korrel::solve_loaded(arena, list);
+      } catch (const Korrel::RankCountFailure& failure) {
+        throw failure.message;
+      }
       if (arena.players_swapped) arena.swap_players();
       copy_result_to_host(arena);
       take_arena_result(arena, game, nullptr, solution);
@@ -93,6 +96,8 @@ Solution run_solver(LoadedGame& loaded, const Algorithm& algorithm, bool with_st
   for (uint32_t v = 0; v < n; ++v) {
     if (solution.winner[v] > 1)
       throw "the solver left node " + std::to_string(game.node_id[v]) + " undecided";
+    // An index that names no node counts as no strategy: it is completed.
+    if (solution.strategy[v] >= n) solution.strategy[v] = no_strategy;
   }
   return solution;
 }

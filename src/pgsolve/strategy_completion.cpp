@@ -92,7 +92,7 @@ int complete_strategies(const LoadedGame& loaded, const std::vector<uint8_t>& wi
               " at node " + std::to_string(game.node_id[v]) + ": the winners do not hold";
       }
       if (game.owner[v] != player) continue;
-      if (sub_strategy[k] == no_strategy) {
+      if (sub_strategy[k] >= region.size()) {
         throw "no strategy for node " + std::to_string(game.node_id[v]) +
               ": the completing solver of this build gives none";
       }

@@ -8,6 +8,7 @@
 
 #include "cudaPGSolver/algorithms.h"
 #include "program_runner.h"
+#include "test_game.h"
 
 namespace {
 
@@ -35,6 +36,17 @@ TEST(Programs, EachNamesItselfInItsUsageLineAndExitsWithMinusOne) {
       EXPECT_EQ(r.out, "") << p.first;
       EXPECT_EQ(r.err, "Usage: " + p.first + " [PGSolverFile]\n") << p.first;
     }
+  }
+}
+
+// A run that reads no game ends with 1, a solved one with 0, in every program.
+TEST(Programs, EachEndsAFailedReadWithOneAndASolveWithZero) {
+  const std::string solvable = write_temp_file("parity 1;\n0 2 0 0;\n1 1 1 1;\n");
+  const std::string malformed = write_temp_file("0 2 0 1;\n1 x;\n");
+  for (const auto& p : programs()) {
+    EXPECT_EQ(run_program(binary(p.first), {"/nonexistent/game.pg"}).exit_status, 1) << p.first;
+    EXPECT_EQ(run_program(binary(p.first), {malformed}).exit_status, 1) << p.first;
+    EXPECT_EQ(run_program(binary(p.first), {solvable}).exit_status, 0) << p.first;
   }
 }
 

@@ -13,6 +13,16 @@ REPORT = ("time 1 : \n0\nsetting up gpu_arena took: 0.5\ninitializing device mem
           "solving took : 1.25\nreleasing device memory took: 0\nTotal time: 1.76\n")
 
 
+class Programs(unittest.TestCase):
+    def test_the_algorithm_table_and_the_build_list_the_same_programs(self):
+        with open(os.path.join(HERE, "..", "..", "src", "CMakeLists.txt")) as f:
+            cmake = f.read()
+        listed = bench.re.search(r"set\(PG_PROGRAMS(.*?)CACHE", cmake, bench.re.S).group(1)
+        built = sorted((name, int(alg)) for name, alg in bench.re.findall(r'"(\w+):(\d+)"', listed))
+        self.assertEqual(sorted(bench.PROGRAMS), built)
+        self.assertEqual(bench.PROGRAMS[0], ("Vantor", 11))
+
+
 class ParseOutput(unittest.TestCase):
     def test_regions_by_index(self):
         out = "\n --> recursive with cudaGpuArena <-- \n\n" + REPORT + "Won by Even:\n0, 2, \n\nWon by Odd:\n1, \n\n"
