@@ -1,6 +1,5 @@
-#include "kernels/frontier_kernel.h"
-
 #include "host/types.h"
+#include "kernels/frontier_kernel.h"
 
 namespace kernel {
 namespace frontier {
@@ -24,9 +23,8 @@ __device__ __forceinline__ unsigned int successor_inside(unsigned int v, const u
 }  // namespace
 
 __global__ void prepare(const unsigned int* nodes, unsigned int n, const unsigned char* owner,
-                        const unsigned int* succ_count, const unsigned int* succ_begin,
-                        const unsigned int* succ_targets, const unsigned int* level, unsigned int sub_level,
-                        unsigned int player, unsigned int* state) {
+                        const unsigned int* succ_begin, const unsigned int* succ_targets, const unsigned int* level,
+                        unsigned int sub_level, unsigned int player, unsigned int* state) {
   const unsigned int t = thread_index();
   if (t >= n) return;
   const unsigned int v = nodes[t];
@@ -35,9 +33,12 @@ __global__ void prepare(const unsigned int* nodes, unsigned int n, const unsigne
     return;
   }
   const unsigned int begin = succ_begin[v];
-  const unsigned int end = begin + succ_count[v];
-  unsigned int inside = 0;
-  for (unsigned int k = begin; k < end; ++k) inside += level[succ_targets[k]] >= sub_level ? 1u : 0u;
+  const unsigned int end = succ_begin[v + 1];
+  unsigned int inside = end - begin;
+  // In the whole game (level 0) every successor is inside.
+  if (sub_level != 0) {
+    for (unsigned int k = begin; k < end; ++k) inside -= level[succ_targets[k]] >= sub_level ? 0u : 1u;
+  }
   state[v] = opponent_bit | inside;
 }
 
@@ -54,16 +55,15 @@ __global__ void seed(const unsigned int* nodes, unsigned int n, const unsigned c
   }
 }
 
-__global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned int* pred_count,
-                     const unsigned int* pred_begin, const unsigned int* pred_targets, unsigned int* state,
-                     unsigned int* strategy) {
+__global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned int* pred_begin,
+                     const unsigned int* pred_targets, unsigned int* state, unsigned int* strategy) {
   const unsigned int head = bounds[0];
   const unsigned int tail = bounds[1];
   const unsigned int stride = gridDim.x * blockDim.x;
   for (unsigned int i = head + thread_index(); i < tail; i += stride) {
     const unsigned int v = queue[i];
     const unsigned int begin = pred_begin[v];
-    const unsigned int end = begin + pred_count[v];
+    const unsigned int end = pred_begin[v + 1];
     for (unsigned int k = begin; k < end; ++k) {
       const unsigned int u = pred_targets[k];
       // A plain read first: most edges meet a node outside the sub-game or
@@ -82,6 +82,13 @@ __global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned i
       if (joins) queue[atomicAdd(&bounds[2], 1u)] = u;
     }
   }
+}
+
+__global__ void start(unsigned int* bounds, unsigned int n_targets) {
+  if (thread_index() != 0) return;
+  bounds[0] = 0;
+  bounds[1] = n_targets;
+  bounds[2] = n_targets;
 }
 
 __global__ void advance(unsigned int* bounds) {

@@ -18,11 +18,11 @@ const unsigned int state_open = 1u;
 const unsigned int state_attracted = 2u;
 const unsigned int opponent_bit = 0x80000000u;
 
-// Opens the sub-game's nodes for an attractor of player (see above).
+// Opens the sub-game's nodes for an attractor of player (see above). The
+// successor lists are read through succ_begin[v] .. succ_begin[v + 1].
 __global__ void prepare(const unsigned int* nodes, unsigned int n, const unsigned char* owner,
-                        const unsigned int* succ_count, const unsigned int* succ_begin,
-                        const unsigned int* succ_targets, const unsigned int* level, unsigned int sub_level,
-                        unsigned int player, unsigned int* state);
+                        const unsigned int* succ_begin, const unsigned int* succ_targets, const unsigned int* level,
+                        unsigned int sub_level, unsigned int player, unsigned int* state);
 
 // The targets join. With pick_successor, a target of the player also plays
 // to some successor inside the sub-game.
@@ -36,11 +36,14 @@ __global__ void seed(const unsigned int* nodes, unsigned int n, const unsigned c
 // frontier node v is visited once per edge: a node of the player joins on
 // the first such edge (compare-and-swap, and it plays to v), a node of the
 // opponent when its last successor inside the sub-game has joined (atomic
-// decrement to zero). A joining node is appended at
+// decrement to zero). Predecessors are pred_targets[pred_begin[v] ..
+// pred_begin[v + 1]). A joining node is appended at
 // queue[atomicAdd(&bounds[2], 1)].
-__global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned int* pred_count,
-                     const unsigned int* pred_begin, const unsigned int* pred_targets, unsigned int* state,
-                     unsigned int* strategy);
+__global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned int* pred_begin,
+                     const unsigned int* pred_targets, unsigned int* state, unsigned int* strategy);
+
+// One thread: the targets queue[0 .. n_targets) are the first frontier.
+__global__ void start(unsigned int* bounds, unsigned int n_targets);
 
 // One thread: the nodes appended in the last round become the frontier,
 // bounds[0 .. 1] = bounds[1 .. 2].

@@ -1,11 +1,10 @@
-#include "recursive/frontier_attractor.h"
-
 #include <algorithm>
 
 #include "arena/gpu_arena.h"
 #include "common/check_cuda.h"
 #include "common/launch.h"
 #include "kernels/frontier_kernel.h"
+#include "recursive/frontier_attractor.h"
 
 namespace {
 
@@ -22,7 +21,8 @@ const unsigned int max_walk_blocks = 4096;
 
 FrontierAttractor::FrontierAttractor(uint32_t n) {
   state_.allocate(n);
-  if (n != 0) check_cuda(cudaMemset(state_.get(), 0, std::size_t(n) * sizeof(uint32_t)), "error clearing the attractor");
+  if (n != 0)
+    check_cuda(cudaMemset(state_.get(), 0, std::size_t(n) * sizeof(uint32_t)), "error clearing the attractor");
   queue_.allocate(n);
   bounds_.allocate(3);
 }
@@ -34,21 +34,21 @@ uint32_t FrontierAttractor::attract(const DeviceArena& game, const uint32_t* lev
   uint32_t* state = state_.get();
   uint32_t* queue = queue_.get();
   launch_kernel(kernel::frontier::prepare, blocks_for(n_nodes, block_size), block_size, 0, nodes, n_nodes, game.owner,
-                game.succ.count, game.succ.begin, game.succ.targets, level, sub_level, player, state);
-  launch_kernel(kernel::frontier::seed, blocks_for(n_targets, block_size), block_size, 0, queue, n_targets,
-                game.owner, game.succ.count, game.succ.begin, game.succ.targets, level, sub_level, player,
-                pick_for_targets, state, game.strategy);
+                game.succ.begin, game.succ.targets, level, sub_level, player, state);
+  launch_kernel(kernel::frontier::seed, blocks_for(n_targets, block_size), block_size, 0, queue, n_targets, game.owner,
+                game.succ.count, game.succ.begin, game.succ.targets, level, sub_level, player, pick_for_targets, state,
+                game.strategy);
   check_last_error("error preparing the frontier attractor");
 
+  launch_kernel(kernel::frontier::start, 1, 1, 0, bounds_.get(), n_targets);
+  check_last_error("error starting the frontier attractor");
   uint32_t bounds[3] = {0, n_targets, n_targets};
-  check_cuda(cudaMemcpy(bounds_.get(), bounds, sizeof bounds, cudaMemcpyHostToDevice),
-             "error starting the frontier attractor");
   unsigned int batch = 1;
   while (bounds[0] < bounds[1]) {
     const unsigned int blocks = std::min(blocks_for(bounds[1] - bounds[0], block_size), max_walk_blocks);
     for (unsigned int r = 0; r < batch; ++r) {
-      launch_kernel(kernel::frontier::walk, blocks, block_size, 0, bounds_.get(), queue, game.pred.count,
-                    game.pred.begin, game.pred.targets, state, game.strategy);
+      launch_kernel(kernel::frontier::walk, blocks, block_size, 0, bounds_.get(), queue, game.pred.begin,
+                    game.pred.targets, state, game.strategy);
       launch_kernel(kernel::frontier::advance, 1, 1, 0, bounds_.get());
       check_last_error("error in the frontier attractor");
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+
 #include "common/scoped_device_array.h"
 
 struct DeviceArena;

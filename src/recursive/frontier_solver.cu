@@ -1,18 +1,17 @@
-#include "recursive/frontier_solver.h"
-
-#include <string>
-#include <vector>
-
 #include <thrust/copy.h>
 #include <thrust/execution_policy.h>
 #include <thrust/remove.h>
 #include <thrust/sequence.h>
 #include <thrust/transform_reduce.h>
 
+#include <string>
+#include <vector>
+
 #include "arena/gpu_arena.h"
 #include "common/check_cuda.h"
 #include "common/launch.h"
 #include "kernels/frontier_kernel.h"
+#include "recursive/frontier_solver.h"
 
 namespace {
 
@@ -61,7 +60,8 @@ FrontierSolver::FrontierSolver(uint32_t n) : attractor(n), n_nodes_(n) {
 void FrontierSolver::solve(cudaGpuArena& arena) {
   if (n_nodes_ == 0) return;
   if (arena.n_nodes != n_nodes_) throw std::string("FrontierSolver::solve: the arena has another size");
-  if (arena.device.pred.begin == nullptr) throw std::string("FrontierSolver::solve: no predecessor lists on the device");
+  if (arena.device.pred.begin == nullptr)
+    throw std::string("FrontierSolver::solve: no predecessor lists on the device");
   arena_ = &arena;
   calls = 0;
   uint32_t* nodes = nodes_.get();
@@ -109,18 +109,16 @@ FrontierSolver::Next FrontierSolver::pass(Frame& frame) {
   const ColorRange extremes =
       thrust::transform_reduce(thrust::device, range, range + s, ColorOf{color}, ColorRange{65535u, 0u}, Widen{});
   if (extremes.lo == extremes.hi) {
-    launch_kernel(kernel::frontier::mark_region, blocks(s), block_size, 0, range, s, d.color, extremes.hi & 1u,
-                  d.owner, d.succ.count, d.succ.begin, d.succ.targets, level_.get(), frame.level, d.strategy);
+    launch_kernel(kernel::frontier::mark_region, blocks(s), block_size, 0, range, s, d.color, extremes.hi & 1u, d.owner,
+                  d.succ.count, d.succ.begin, d.succ.targets, level_.get(), frame.level, d.strategy);
     check_last_error("error marking won nodes");
     return Next::returned;
   }
   frame.player = extremes.hi & 1u;
   uint32_t* queue = attractor.queue();
-  const uint32_t targets =
-      static_cast<uint32_t>(thrust::copy_if(thrust::device, range, range + s, queue, HasColor{color, extremes.hi}) -
-                            queue);
-  const uint32_t attracted =
-      attractor.attract(d, level_.get(), frame.level, range, s, targets, frame.player, true);
+  const uint32_t targets = static_cast<uint32_t>(
+      thrust::copy_if(thrust::device, range, range + s, queue, HasColor{color, extremes.hi}) - queue);
+  const uint32_t attracted = attractor.attract(d, level_.get(), frame.level, range, s, targets, frame.player, true);
   frame.split = split(frame, attracted);
   return Next::descend;
 }

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "common/platform.h"
+#include "generators.h"
 #include "random_game.h"
 #include "recursive/frontier_solver.h"
 #include "recursive_test_helpers.h"
 #include "reference_solver.h"
-#include "generators.h"
 
 namespace {
 
@@ -170,7 +170,8 @@ TEST_F(FrontierSolverTest, LargeGamesOnTwoWorkers) {
 TEST_F(FrontierSolverTest, DeepRecursionOverManyDistinctColours) {
   TestGame g;
   const uint32_t n = 2000;
-  for (uint32_t v = 0; v < n; ++v) g.add_node(2 * v, 1, v + 1 < n ? std::vector<uint32_t>{v + 1, v} : std::vector<uint32_t>{v});
+  for (uint32_t v = 0; v < n; ++v)
+    g.add_node(2 * v, 1, v + 1 < n ? std::vector<uint32_t>{v + 1, v} : std::vector<uint32_t>{v});
   expect_solved(g, "staircase of distinct colours");
 }
 
