@@ -30,7 +30,8 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # The order in which the results table lists the programs it knows.
-PROGRAM_ORDER = ["Vantor", "pgsolver_recursive_frontier", "pgsolver_tangle", "pgsolver_recursive", "Korrel", "pgsolver_spm_wl", "pgsolver_spm",
+PROGRAM_ORDER = ["Vantor", "pgsolver_recursive_frontier", "pgsolver_tangle", "pgsolver_recursive", "Korrel",
+                 "pgsolver_spm_wl", "pgsolver_spm",
                  "pgsolver_simple_spm_wl", "pgsolver_spm_oan", "pgsolver_simple_spm_oan", "pgsolver_range_spm"]
 
 

@@ -14,6 +14,8 @@
 #include "random_game.h"
 #include "recursive_test_helpers.h"
 #include "reference_solver.h"
+#include "common/launch.h"
+#include "tangle/bottom_scc_kernels.h"
 #include "tangle/tangle_solver.h"
 #include "verify/verifier.h"
 
@@ -203,6 +205,71 @@ TEST_F(TangleSolverTest, AllocationFailuresLeakNothing) {
     if (thrown == "<nothing thrown>") break;
     EXPECT_NE(thrown.find("out of memory"), std::string::npos) << k << ": " << thrown;
   }
+}
+
+// The bottom components of a region's strategy graph, by the kernels alone.
+// Odd's nodes keep all their edges: {0, 1} leads on to {2, 3, 9}, which with
+// {4, 5} is bottom. Even is the region's player: its node 6 plays only its
+// strategy edge to 2 (its edge to 0 does not count) and so reaches the
+// component without belonging to it; its top-priority nodes 7 and 9 have no
+// strategy and keep their edges to good nodes: 7 leads into {4, 5}, 9 closes
+// the cycle through 2 and must choose 2, not the bad node 8.
+TEST_F(TangleSolverTest, BottomComponentsOfTheStrategyGraph) {
+  const TestGame g = from_rows({{1, 1, 1},
+                                {1, 1, 0, 2},
+                                {1, 1, 3},
+                                {1, 1, 9},
+                                {1, 1, 5},
+                                {1, 1, 4},
+                                {2, 0, 0, 2},
+                                {2, 0, 4, 5},
+                                {1, 1, 8, 7},
+                                {2, 0, 8, 2}});
+  cudaGpuArena arena;
+  arena.load(write_temp_file(to_pgsolver(g)));
+  arena.upload(false);
+  const uint32_t n = g.size();
+  const RegionScope r{0, 10, 0};
+  DeviceCopy<uint32_t> state(std::vector<uint32_t>{11, 11, 11, 11, 11, 11, 11, 10, 11, 10});
+  DeviceCopy<uint32_t> sigma(std::vector<uint32_t>{0, 0, 0, 0, 0, 0, 2, no_strategy, 0, no_strategy});
+  DeviceCopy<uint32_t> bad(std::vector<uint32_t>{0, 0, 0, 0, 0, 0, 0, 0, 1, 0});
+  DeviceCopy<uint32_t> reach(n), member(n), list(std::vector<uint32_t>{9, 8, 7, 6, 5, 4, 3, 2, 1, 0});
+  DeviceCopy<uint8_t> spoiled(n);
+  TangleView v;
+  v.n_nodes = n;
+  v.owner = arena.device.owner;
+  v.succ_begin = arena.device.succ.begin;
+  v.succ_count = arena.device.succ.count;
+  v.succ = arena.device.succ.targets;
+  v.pred_begin = arena.device.pred.begin;
+  v.pred_count = arena.device.pred.count;
+  v.pred = arena.device.pred.targets;
+  v.state = state.ptr;
+  v.sigma = sigma.ptr;
+  v.bad = bad.ptr;
+  v.reach = reach.ptr;
+  v.spoiled = spoiled.ptr;
+  v.member = member.ptr;
+  DeviceCopy<bool> changed(1);
+  const uint32_t* l = list.ptr;
+  auto until_stable = [&](void (*k)(TangleView, const uint32_t*, uint32_t, RegionScope, bool*)) {
+    for (bool again = true; again;) {
+      const bool no = false;
+      copy_array<Space::device, Space::host>(changed.ptr, &no, 1);
+      launch_kernel(k, 1, 32, 0, v, l, n, r, changed.ptr);
+      copy_array<Space::host, Space::device>(&again, changed.ptr, 1);
+    }
+  };
+  launch_kernel(kernel::tangle::init_reach, 1, 32, 0, v, l, n);
+  until_stable(kernel::tangle::propagate_reach);
+  until_stable(kernel::tangle::propagate_spoiled);
+  launch_kernel(kernel::tangle::seed_members, 1, 32, 0, v, l, n, r);
+  until_stable(kernel::tangle::propagate_members);
+  launch_kernel(kernel::tangle::choose_tangle_strategy, 1, 32, 0, v, l, n, r);
+  const uint32_t none = tangle_state::none;
+  EXPECT_EQ(from_device(member.ptr, n), (std::vector<uint32_t>{none, none, 9, 9, 5, 5, none, none, none, 9}));
+  EXPECT_EQ(from_device(reach.ptr, n), (std::vector<uint32_t>{9, 9, 9, 9, 5, 5, 9, 7, 8, 9}));
+  EXPECT_EQ(from_device(sigma.ptr, n)[9], 2u);
 }
 
 }  // namespace
