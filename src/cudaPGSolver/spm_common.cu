@@ -160,11 +160,17 @@ kernel::LiftArgs spm_lift_args(DeviceMemoryPtr& memory, uint32_t n_nodes, const 
                           launch.valuation_dim, launch.top_parity};
 }
 
+namespace {
+uint32_t chain_budget = kernel::default_chain_budget;
+}  // namespace
+
+void set_spm_chain_budget(uint32_t lifts) { chain_budget = lifts < 1 ? 1 : lifts; }
+
 kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, const uint32_t* list, uint32_t count,
                                uint32_t* flags, bool chain) {
   return kernel::PassArgs{mode,         list,          count,             flags,
-                          chain,        memory.go_on,  memory.n_pred,     memory.pred_begin,
-                          memory.pred_array};
+                          chain,        chain_budget,  memory.go_on,      memory.n_pred,
+                          memory.pred_begin, memory.pred_array};
 }
 
 void clear_pass_report(DeviceMemoryPtr& memory) {

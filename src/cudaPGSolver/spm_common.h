@@ -95,6 +95,10 @@ bool spm_loop_done(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& l
 // it deferred lifts (the chains ran out): a pass without chains may then.
 bool spm_worth_checking(bool one_sided, uint32_t report);
 
+// The most lifts one thread's chain runs per pass (at least 1, which lifts
+// each listed node once per pass); kernel::default_chain_budget unless set.
+void set_spm_chain_budget(uint32_t lifts);
+
 // Device steps of the iteration loops; every status is checked.
 void store_go_on(DeviceMemoryPtr& memory, bool value);
 bool load_go_on(const DeviceMemoryPtr& memory);

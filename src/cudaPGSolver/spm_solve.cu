@@ -44,7 +44,7 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
 
 void spm_solve(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties, TimeList* list,
                SpmStats* stats) {
-  spm_node_loop(memory, game, properties, list, stats, kernel::spm_lift_pass, SpmVariant{"kernel::spm_lift_pass", false});
+  spm_node_loop(memory, game, properties, list, stats, kernel::spm_lift_pass, SpmVariant{"kernel::spm_iteration", false});
 }
 
 void spm_solve(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties, TimeList* list) {

@@ -56,7 +56,7 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
 void spm_solve_oan(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
                    TimeList* list, SpmStats* stats) {
   spm_active_nodes_loop(memory, game, properties, list, stats, kernel::spm_lift_pass,
-                        SpmVariant{"kernel::spm_lift_pass", false});
+                        SpmVariant{"kernel::spm_iteration_oan", false});
 }
 
 void spm_solve_oan(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,

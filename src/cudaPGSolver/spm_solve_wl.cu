@@ -52,7 +52,7 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
 void spm_solve_wl(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
                   TimeList* list, SpmStats* stats) {
   spm_work_list_loop(memory, game, properties, list, stats, kernel::spm_lift_pass,
-                     SpmVariant{"kernel::spm_lift_pass", false});
+                     SpmVariant{"kernel::spm_iteration_wl", false});
 }
 
 void spm_solve_wl(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,

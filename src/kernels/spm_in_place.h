@@ -55,6 +55,7 @@ struct PassArgs {
   unsigned int count;     // threads with work: nodes, or list entries
   unsigned int* flags;    // deferred nodes are flagged here when not null
   bool chain;             // false: a thread lifts its own node only and flags the predecessors of a change
+  unsigned int budget;    // lifts a chain may run
   bool* go_on;
   const unsigned int* n_pred;
   const unsigned int* pred_begin;
@@ -84,8 +85,9 @@ __device__ inline void report_pass(unsigned int* report, unsigned int bits) {
 // A lift's outcome.
 enum LiftResult : int { lift_unchanged = 0, lift_changed = 1, lift_deferred = 2 };
 
-// Lifts a chain may run per thread and launch, and nodes it may hold.
-const unsigned int chain_budget = 4096;
+// Lifts a chain runs at most per thread and launch (unless the host says
+// otherwise), and nodes it may hold.
+const unsigned int default_chain_budget = 4096;
 const unsigned int chain_stack = 32;
 
 __device__ inline unsigned int load_version(const unsigned int* version) {
@@ -144,7 +146,7 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
   while (depth > 0) {
     const unsigned int v = stack[--depth];
     int result = lift_deferred;
-    if (lifts < chain_budget) {
+    if (lifts < p.budget) {
       ++lifts;
       result = lift(a, v);
     }
