@@ -152,6 +152,67 @@ SpmLaunch spm_common_start(DeviceMemoryPtr& memory, const ParityGame& game, cons
                    static_cast<std::size_t>(block) * ranks.valuation_dim * 4};
 }
 
+kernel::LiftArgs spm_lift_args(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch) {
+  return kernel::LiftArgs{memory.rank_counter, memory.rank_counter, memory.valuation,
+                          reinterpret_cast<unsigned int*>(memory.valuation_next),
+                          memory.color,        memory.owner,     memory.n_succ,
+                          memory.succ_begin,   memory.succ_array, n_nodes,
+                          launch.valuation_dim, launch.top_parity};
+}
+
+namespace {
+uint32_t chain_budget = kernel::default_chain_budget;
+}  // namespace
+
+void set_spm_chain_budget(uint32_t lifts) { chain_budget = lifts < 1 ? 1 : lifts; }
+
+kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, const uint32_t* list, uint32_t count,
+                               uint32_t* flags, bool chain) {
+  return kernel::PassArgs{mode,         list,          count,             flags,
+                          chain,        chain_budget,  memory.go_on,      memory.n_pred,
+                          memory.pred_begin, memory.pred_array};
+}
+
+void clear_pass_report(DeviceMemoryPtr& memory) {
+  check_cuda(cudaMemsetAsync(memory.go_on, 0, 1, 0), "error while clearing go_on");
+  check_cuda(cudaMemsetAsync(memory.rank_counter, 0, 4, 0), "error while clearing the pass report");
+}
+
+uint32_t read_pass_report(const DeviceMemoryPtr& memory) {
+  uint32_t report = 0;
+  check_cuda(cudaMemcpy(&report, memory.rank_counter, 4, cudaMemcpyDeviceToHost),
+             "error while copying the pass report to host");
+  return report;
+}
+
+bool spm_loop_done(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch, bool one_sided,
+                   uint32_t report, bool decisions_allowed) {
+  if (report & kernel::deferred_lift) return false;
+  if (!decisions_allowed && (report & kernel::decided_node)) return false;
+  const bool odd_stable = (report & kernel::raised_odd_class) == 0;
+  const bool even_stable = (report & kernel::raised_even_class) == 0;
+  if (one_sided) {
+    if (!even_stable) return false;
+    finalize_simple_spm(memory, n_nodes, launch.top_parity);
+    return true;
+  }
+  if (odd_stable) {
+    finalize_simple_spm(memory, n_nodes, 1 - launch.top_parity);
+    return true;
+  }
+  if (even_stable) {
+    finalize_simple_spm(memory, n_nodes, launch.top_parity);
+    return true;
+  }
+  return false;
+}
+
+bool spm_worth_checking(bool one_sided, uint32_t report) {
+  if ((report & kernel::deferred_lift) == 0) return false;
+  const bool even_stable = (report & kernel::raised_even_class) == 0;
+  return one_sided ? even_stable : even_stable || (report & kernel::raised_odd_class) == 0;
+}
+
 void store_go_on(DeviceMemoryPtr& memory, bool value) {
   check_cuda(cudaMemcpy(memory.go_on, &value, 1, cudaMemcpyHostToDevice), "error while copying go_on to device");
 }
@@ -170,9 +231,9 @@ void check_launch(const char* kernel_name) {
   check_last_error(std::string(kernel_name) + " could not be launched: ");
 }
 
-void finalize_simple_spm(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t top_parity) {
+void finalize_simple_spm(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t winner) {
   launch_kernel(kernel::simple_spm_iteration_finalize, blocks_for(n_nodes, aux_block), aux_block, 0, memory.color,
-                n_nodes, top_parity);
+                n_nodes, winner);
   check_launch("kernel::simple_spm_iteration_finalize");
   synchronize("kernel::simple_spm_iteration_finalize");
 }

@@ -14,7 +14,7 @@
 typedef decltype(&kernel::spm_lift_pass) LiftPassKernel;
 
 struct SpmVariant {
-  const char* kernel_name;  // for failure messages
+  const char* kernel_name;  // the variant's lifting kernel as failure messages name it
   bool one_sided;           // runs kernel::simple_spm_iteration_finalize after the loop
 };
 

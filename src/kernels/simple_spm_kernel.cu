@@ -150,7 +150,9 @@ __device__ int SimpleSpmInPlaceLift::operator()(const LiftArgs& a, unsigned int 
     // One colour rank: every play is won by top_parity (colours only).
     const bool changed = a.color[v] != a.top_parity;
     a.color[v] = static_cast<unsigned short>(a.top_parity);
-    return changed ? lift_changed : lift_unchanged;
+    if (!changed) return lift_unchanged;
+    report_pass(a.report, decided_node);
+    return lift_changed;
   }
   if ((a.color[v] >> 1) == 0 || a.n_succ[v] == 0) return lift_unchanged;
   unsigned int* version = a.versions + static_cast<std::size_t>(v) * a.valuation_dim;
@@ -188,6 +190,7 @@ __device__ int SimpleSpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int
         a.succ_array[b] = w;
         a.n_succ[v] = 1;
         work_counters::count(work_counters::decision);
+        report_pass(a.report, decided_node);
         return lift_changed;
       }
       --end;
@@ -216,17 +219,20 @@ __device__ int SimpleSpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int
   if (end == b) {
     a.color[v] = static_cast<unsigned short>(1 - o);
     work_counters::count(work_counters::decision);
+    report_pass(a.report, decided_node);
     return lift_changed;
   }
   const unsigned int p = a.color[v] & 1u;
   if (p != a.top_parity && !raise_measure(best, a.rank_counter, c)) {
     a.color[v] = static_cast<unsigned short>(p);
     work_counters::count(work_counters::decision);
+    report_pass(a.report, decided_node);
     return lift_changed;
   }
   // Measures only grow. Even components above c are 0 in best and in own.
   if (!keep_greater(own, best, 2, c)) return lift_unchanged;
   work_counters::count(work_counters::raise);
+  report_pass(a.report, raised_even_class);
   return lift_changed;
 }
 

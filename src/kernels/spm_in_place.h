@@ -29,6 +29,7 @@ namespace kernel {
 // What a lift needs to know of the game and its measures.
 struct LiftArgs {
   const unsigned int* rank_counter;
+  unsigned int* report;    // what the passes did since the host cleared it (PassReport bits)
   int* valuation;          // the measures, read and raised in place
   unsigned int* versions;  // node v's version word at v * valuation_dim
   unsigned short* color;
@@ -53,17 +54,40 @@ struct PassArgs {
   const unsigned int* list;
   unsigned int count;     // threads with work: nodes, or list entries
   unsigned int* flags;    // deferred nodes are flagged here when not null
+  bool chain;             // false: a thread lifts its own node only and flags the predecessors of a change
+  unsigned int budget;    // lifts a chain may run
   bool* go_on;
   const unsigned int* n_pred;
   const unsigned int* pred_begin;
   const unsigned int* pred_array;
 };
 
+// Bits of the pass report. A raise of one class of measures, a decision, or
+// a lift that had to wait: the host ends the loop once a batch of passes
+// raised no measure that matters and deferred nothing.
+enum PassReport : unsigned int {
+  raised_odd_class = 1,   // components 1, 3, ... (ranks of parity top_parity)
+  raised_even_class = 2,  // components 2, 4, ...
+  deferred_lift = 4,
+  decided_node = 8
+};
+
+__device__ inline void report_pass(unsigned int* report, unsigned int bits) {
+  // Most reports repeat a bit that is set already; only new bits pay for the atomic.
+  unsigned int seen = *static_cast<volatile unsigned int*>(report);
+  while ((seen & bits) != bits) {
+    const unsigned int before = atomicCAS(report, seen, seen | bits);
+    if (before == seen) break;
+    seen = before;
+  }
+}
+
 // A lift's outcome.
 enum LiftResult : int { lift_unchanged = 0, lift_changed = 1, lift_deferred = 2 };
 
-// Lifts a chain may run per thread and launch, and nodes it may hold.
-const unsigned int chain_budget = 4096;
+// Lifts a chain runs at most per thread and launch (unless the host says
+// otherwise), and nodes it may hold.
+const unsigned int default_chain_budget = 4096;
 const unsigned int chain_stack = 32;
 
 __device__ inline unsigned int load_version(const unsigned int* version) {
@@ -117,17 +141,19 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
   unsigned int depth = 0;
   unsigned int lifts = 0;
   bool any = false;
+  bool deferred = false;
   stack[depth++] = start;
   while (depth > 0) {
     const unsigned int v = stack[--depth];
     int result = lift_deferred;
-    if (lifts < chain_budget) {
+    if (lifts < p.budget) {
       ++lifts;
       result = lift(a, v);
     }
     if (result == lift_unchanged) continue;
     any = true;
     if (result == lift_deferred) {
+      deferred = true;
       if (p.flags != nullptr) p.flags[v] = 1;
       continue;
     }
@@ -136,13 +162,17 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
     for (unsigned int e = begin; e < end; ++e) {
       const unsigned int u = p.pred_array[e];
       if (a.color[u] < 2) continue;  // decided: never lifted again
-      if (depth < chain_stack) {
+      if (p.chain && depth < chain_stack) {
         stack[depth++] = u;
-      } else if (p.flags != nullptr) {
-        p.flags[u] = 1;
+      } else {
+        // Without a chain the node is lifted by the next pass (the flags
+        // name it for a work-list pass), which the loop runs.
+        if (p.chain) deferred = true;
+        if (p.flags != nullptr) p.flags[u] = 1;
       }
     }
   }
+  if (deferred) report_pass(a.report, deferred_lift);
   if (any) *p.go_on = true;
 }
 

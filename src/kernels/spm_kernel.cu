@@ -177,6 +177,7 @@ __device__ int SpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int v) co
         a.succ_array[b] = w;
         a.n_succ[v] = 1;
         work_counters::count(work_counters::decision);
+        report_pass(a.report, decided_node);
         return lift_changed;
       }
       --end;
@@ -206,11 +207,13 @@ __device__ int SpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int v) co
   if (end == b) {
     a.color[v] = static_cast<unsigned short>(1 - o);
     work_counters::count(work_counters::decision);
+    report_pass(a.report, decided_node);
     return lift_changed;
   }
   if (!raise_measure(best, a.rank_counter, c)) {
     a.color[v] = static_cast<unsigned short>(a.color[v] & 1u);
     work_counters::count(work_counters::decision);
+    report_pass(a.report, decided_node);
     return lift_changed;
   }
   // Measures only grow: each class keeps the greater of its two measures.
@@ -218,6 +221,7 @@ __device__ int SpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int v) co
   const bool raised_even = c >= 2 && keep_greater(own, best, 2, c);
   if (!raised_odd && !raised_even) return lift_unchanged;
   work_counters::count(work_counters::raise);
+  report_pass(a.report, (raised_odd ? raised_odd_class : 0u) | (raised_even ? raised_even_class : 0u));
   return lift_changed;
 }
 
