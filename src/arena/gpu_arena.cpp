@@ -62,6 +62,22 @@ void copy_adjacency_back(Adjacency& host_side, const Adjacency& device_side, std
   copy_back(host_side.targets, device_side.targets, m);
 }
 
+CsrTarget host_target(uint32_t* node_id, HostArena& host) {
+  CsrTarget target;
+  target.node_id = node_id;
+  target.color = host.color;
+  target.owner = host.owner;
+  target.n_succ = host.succ.count;
+  target.n_pred = host.pred.count;
+  target.succ_begin = host.succ.begin;
+  target.pred_begin = host.pred.begin;
+  target.succ_array = host.succ.targets;
+  target.pred_array = host.pred.targets;
+  target.max_n_succ = 0;
+  target.max_n_pred = 0;
+  return target;
+}
+
 // For the destructor, which must not throw: the status of a free is dropped.
 template <class T>
 void free_unchecked(T*& ptr) {
@@ -113,26 +129,6 @@ void cudaGpuArena::allocate_host(uint32_t n, uint32_t m) {
   alloc_adjacency<Space::host>(host.succ, n, m);
   alloc_adjacency<Space::host>(host.pred, n, m);
 }
-
-namespace {
-
-CsrTarget host_target(uint32_t* node_id, HostArena& host) {
-  CsrTarget target;
-  target.node_id = node_id;
-  target.color = host.color;
-  target.owner = host.owner;
-  target.n_succ = host.succ.count;
-  target.n_pred = host.pred.count;
-  target.succ_begin = host.succ.begin;
-  target.pred_begin = host.pred.begin;
-  target.succ_array = host.succ.targets;
-  target.pred_array = host.pred.targets;
-  target.max_n_succ = 0;
-  target.max_n_pred = 0;
-  return target;
-}
-
-}  // namespace
 
 void cudaGpuArena::load(const std::string& path) {
   {

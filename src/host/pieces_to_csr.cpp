@@ -58,7 +58,7 @@ void FastGameLoad::fill(CsrTarget& target) {
 // own stretch with its own cursors, an earlier stretch taking the later
 // places of a row. The last stretch's cursors are kept in pred_begin one
 // place up: they end at the row starts, which a shift by one puts where
-// they belong.
+// they belong; the row lengths follow from them.
 void FastGameLoad::fill_predecessors(CsrTarget& target) const {
   const uint32_t n = n_nodes;
   const uint32_t m = n_edges;
@@ -68,11 +68,18 @@ void FastGameLoad::fill_predecessors(CsrTarget& target) const {
   std::vector<uint32_t> first_edge(threads + 1);
   for (unsigned int t = 0; t <= threads; ++t) first_edge[t] = static_cast<uint32_t>(uint64_t(m) * t / threads);
 
-  std::vector<std::vector<uint32_t>> own(threads - 1);
+  // Counts, then cursors, of each stretch: the first one's in n_pred (whose
+  // counts are taken from the row starts at the end), the last one's in
+  // pred_begin, any others in arrays of their own.
+  std::vector<std::vector<uint32_t>> own(threads > 2 ? threads - 2 : 0);
   std::vector<uint32_t*> cursor(threads);
-  for (unsigned int t = 0; t + 1 < threads; ++t) {
-    own[t].assign(n, 0u);
-    cursor[t] = own[t].data();
+  for (unsigned int t = 1; t + 1 < threads; ++t) {
+    own[t - 1].assign(n, 0u);
+    cursor[t] = own[t - 1].data();
+  }
+  if (threads > 1) {
+    cursor[0] = target.n_pred;
+    std::fill(target.n_pred, target.n_pred + n, 0u);
   }
   cursor[threads - 1] = pred_begin + 1;
   std::fill(pred_begin, pred_begin + n + 1, 0u);
@@ -86,7 +93,6 @@ void FastGameLoad::fill_predecessors(CsrTarget& target) const {
   for (uint32_t v = 0; v < n; ++v) {
     uint32_t total = 0;
     for (unsigned int t = 0; t < threads; ++t) total += cursor[t][v];
-    target.n_pred[v] = total;
     max_n_pred = std::max(max_n_pred, total);
     end += total;
     uint32_t place = end;
@@ -123,5 +129,6 @@ void FastGameLoad::fill_predecessors(CsrTarget& target) const {
 
   std::memmove(pred_begin, pred_begin + 1, std::size_t(n) * sizeof(uint32_t));
   pred_begin[n] = m;
+  for (uint32_t v = 0; v < n; ++v) target.n_pred[v] = pred_begin[v + 1] - pred_begin[v];
   target.max_n_pred = max_n_pred;
 }

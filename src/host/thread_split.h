@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdlib>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -21,8 +22,14 @@ void run_split(unsigned int count, const Work& work) {
   for (std::thread& helper : helpers) helper.join();
 }
 
-// How many threads the loader uses: the cores, at most eight.
+// How many threads the loader uses: OMP_NUM_THREADS where it is set to a
+// number (the host backend's workers follow it too, so that one-thread runs
+// stay on one thread), otherwise the cores; at most eight.
 inline unsigned int loader_threads() {
-  const unsigned int cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : (cores > 8 ? 8 : cores);
+  unsigned int count = std::thread::hardware_concurrency();
+  if (const char* setting = std::getenv("OMP_NUM_THREADS")) {
+    const long asked = std::strtol(setting, nullptr, 10);
+    if (asked > 0) count = static_cast<unsigned int>(asked);
+  }
+  return count == 0 ? 1 : (count > 8 ? 8 : count);
 }
