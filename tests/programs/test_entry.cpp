@@ -79,11 +79,11 @@ TEST_F(Entry, EverySolverWithoutADeviceSaysSoBeforeUploading) {
   const std::string no_device = "Caught exception: no cuda device foundno CUDA-capable device is detected\n";
   const std::string loaded = "time 1 : \n<t>\nsetting up gpu_arena took: <t>\nTotal time: <t>\n";
   const std::string range_report = "time 1 : \n<t>\nTotal time: <t>\n";
-  for (const unsigned int alg : {0u, 1u, 2u, 3u, 4u, 5u, 9u, 11u, 20u}) {
+  for (const unsigned int alg : {0u, 1u, 2u, 3u, 4u, 5u, 9u, 11u, 12u, 13u, 20u}) {
     hostrt::reset();
     hostrt::set_device_count(0);
     const Captured c = run_entry(file, alg);
-    EXPECT_EQ(c.status, 0) << alg;
+    EXPECT_EQ(c.status, 1) << alg;
     EXPECT_EQ(c.out, "") << alg;
     EXPECT_EQ(mask_times(c.err), no_device + (alg == 20 ? range_report : loaded)) << alg;
     EXPECT_EQ(hostrt::allocation_count(), 0u) << alg << ": nothing is allocated";

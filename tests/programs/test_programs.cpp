@@ -28,7 +28,7 @@ std::string binary(const std::string& name) { return std::string(PG_BIN_DIR) + "
 
 TEST(Programs, EachNamesItselfInItsUsageLineAndExitsWithMinusOne) {
   const auto list = programs();
-  ASSERT_EQ(list.size(), 10u);
+  ASSERT_EQ(list.size(), 11u);
   for (const auto& p : list) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"a", "b"}}) {
       const ProgramResult r = run_program(binary(p.first), args);
