@@ -131,7 +131,7 @@ void TangleSolver::search() {
     // left of H: the regions above stay as they are, outside H.
     close_region(region, region_size, r, true);
     clear_cell();
-    launch_kernel(kernel::tangle::count_good, blocks_for(region_size, block), block, 0, g_, region, region_size, r,
+    launch_kernel(kernel::tangle::find_good, blocks_for(region_size, block), block, 0, g_, region, region_size, r,
                   cell_.get());
     if (read_cell() != 0) {
       stamp = remove_dominion(region, region_size, r, stamp);
