@@ -32,10 +32,10 @@ __global__ void clear_bad(TangleView g, const uint32_t* list, uint32_t size) {
   g.bad[list[i]] = 0;
 }
 
-__global__ void count_good(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, uint32_t* count) {
+__global__ void find_good(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, uint32_t* found) {
   const uint32_t i = thread_index();
   if (i >= size) return;
-  if (good(g, list[i], r.start)) atomicAdd(count, 1u);
+  if (good(g, list[i], r.start)) *found = 1;
 }
 
 __global__ void choose_good_strategy(TangleView g, const uint32_t* list, uint32_t size, RegionScope r) {

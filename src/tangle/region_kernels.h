@@ -23,8 +23,8 @@ __global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, u
 // dominion, to any node of G (see seed_bad and spread_bad).
 __global__ void clear_bad(TangleView g, const uint32_t* list, uint32_t size);
 
-// *count += the number of nodes of Z that are not bad.
-__global__ void count_good(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, uint32_t* count);
+// *found = 1 when some node of Z is not bad (every writer stores the same value).
+__global__ void find_good(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, uint32_t* found);
 
 // The region's top-priority nodes of its player that are good choose a good
 // successor.

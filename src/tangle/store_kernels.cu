@@ -11,12 +11,6 @@ __device__ inline bool is_escape(const TangleView& g, uint32_t v, uint32_t w) {
 }
 }  // namespace
 
-__global__ void mark_runs(const uint32_t* keys, uint32_t size, uint32_t* first) {
-  const uint32_t i = thread_index();
-  if (i >= size) return;
-  first[i] = i > 0 && keys[i] != keys[i - 1] ? 1u : 0u;
-}
-
 __global__ void write_entries(TangleView g, const uint32_t* nodes, const uint32_t* id, uint32_t size, uint32_t player,
                               uint32_t base, uint32_t* node, uint32_t* tangle, uint32_t* strategy) {
   const uint32_t i = thread_index();

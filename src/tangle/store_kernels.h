@@ -9,9 +9,6 @@
 namespace kernel {
 namespace tangle {
 
-// first[i] = 1 where keys[i] starts a new run (i > 0), else 0.
-__global__ void mark_runs(const uint32_t* keys, uint32_t size, uint32_t* first);
-
 // Entry i of the new tangles: node nodes[i], tangle base + id[i], strategy
 // sigma for the player's nodes.
 __global__ void write_entries(TangleView g, const uint32_t* nodes, const uint32_t* id, uint32_t size, uint32_t player,

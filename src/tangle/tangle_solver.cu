@@ -131,7 +131,7 @@ void TangleSolver::search() {
     // left of H: the regions above stay as they are, outside H.
     close_region(region, region_size, r, true);
     clear_cell();
-    launch_kernel(kernel::tangle::count_good, blocks_for(region_size, block), block, 0, g_, region, region_size, r,
+    launch_kernel(kernel::tangle::find_good, blocks_for(region_size, block), block, 0, g_, region, region_size, r,
                   cell_.get());
     if (read_cell() != 0) {
       stamp = remove_dominion(region, region_size, r, stamp);
@@ -148,8 +148,10 @@ void TangleSolver::search() {
     stats.tangles += k;
     h_size = rest;
   }
-  // The last region of a search is closed in its sub-game, so it always
-  // holds a bottom component; finding nothing means the search is broken.
+  // The last region of a search without dominions is closed in its
+  // sub-game, so it holds a bottom component, and that is a new tangle: a
+  // known one would have joined the lowest region its escapes lead to.
+  // Finding nothing means the search is broken, and it would repeat.
   if (found == 0 && learned == 0)
     throw std::string("tangle learning: a search found neither a dominion nor a tangle");
 }

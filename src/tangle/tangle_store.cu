@@ -1,5 +1,8 @@
 #include "tangle/tangle_store.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <thrust/copy.h>
 #include <thrust/execution_policy.h>
 #include <thrust/fill.h>
@@ -32,6 +35,20 @@ void ensure(DeviceVector<T>& v, std::size_t n) {
   std::size_t size = v.size() < 1024 ? 1024 : v.size();
   while (size < n) size *= 2;
   v.resize(size);
+}
+
+// FNV-1a over the player and the sorted nodes of a tangle.
+uint64_t signature(uint32_t player, const uint32_t* nodes, std::size_t count) {
+  uint64_t h = 1469598103934665603ull;
+  auto mix = [&h](uint32_t x) {
+    for (int b = 0; b < 4; ++b) {
+      h ^= (x >> (8 * b)) & 0xFFu;
+      h *= 1099511628211ull;
+    }
+  };
+  mix(player);
+  for (std::size_t i = 0; i < count; ++i) mix(nodes[i]);
+  return h;
 }
 
 template <class T>
@@ -81,17 +98,38 @@ uint32_t TangleStore::learn(const TangleView& g, const uint32_t* list, uint32_t 
   uint32_t* found = raw(found_);
   const uint32_t* found_end =
       thrust::copy_if(thrust::device, list, list + size, found, HasMember{g.member});
-  const uint32_t k = static_cast<uint32_t>(found_end - found);
+  uint32_t k = static_cast<uint32_t>(found_end - found);
   if (k == 0) return 0;
   uint32_t* keys = raw(keys_);
   thrust::transform(thrust::device, found, found + k, keys, MemberOf{g.member});
   thrust::stable_sort_by_key(thrust::device, keys, keys + k, found);
 
-  // Tangle number of every entry: runs of equal roots, counted from 0.
+  // Group the components on the host and drop those learned before: a
+  // tangle that lies inside a region without escapes there is found again as
+  // a bottom component, and learning it twice would let searches repeat.
+  std::vector<uint32_t> nodes(k), roots(k);
+  copy_array<Space::host, Space::device>(nodes.data(), found, k);
+  copy_array<Space::host, Space::device>(roots.data(), keys, k);
+  std::vector<uint32_t> kept, kept_id;
+  kept.reserve(k);
+  kept_id.reserve(k);
+  uint32_t learned = 0;
+  for (uint32_t first = 0; first < k;) {
+    uint32_t last = first;
+    while (last < k && roots[last] == roots[first]) ++last;
+    std::sort(nodes.begin() + first, nodes.begin() + last);
+    if (known_.insert(signature(r.player, nodes.data() + first, last - first)).second) {
+      kept.insert(kept.end(), nodes.begin() + first, nodes.begin() + last);
+      kept_id.insert(kept_id.end(), last - first, learned);
+      ++learned;
+    }
+    first = last;
+  }
+  k = static_cast<uint32_t>(kept.size());
+  if (k == 0) return 0;
+  copy_array<Space::device, Space::host>(found, kept.data(), k);
   uint32_t* id = raw(counts_);
-  launch_kernel(kernel::tangle::mark_runs, blocks_for(k, block), block, 0, static_cast<const uint32_t*>(keys), k, id);
-  thrust::inclusive_scan(thrust::device, id, id + k, id);
-  const uint32_t learned = read_one(id + k - 1) + 1;
+  copy_array<Space::device, Space::host>(id, kept_id.data(), k);
 
   const uint32_t base = n_tangles_;
   ensure(node_, n_entries_ + k);

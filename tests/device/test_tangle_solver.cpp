@@ -149,6 +149,23 @@ TEST_F(TangleSolverTest, RecursiveLadderTakesOneSearch) {
   EXPECT_GT(s.stats.tangles, 0u);
 }
 
+// Odd's tangle {36} (a self-loop; its other edges lead to regions above) is
+// learned in the first search. In the second, once a dominion below those
+// regions is removed, 36 is the last region alone and its own bottom
+// component: learning it again would let a search repeat forever.
+TEST_F(TangleSolverTest, AKnownTangleIsNotLearnedAgain) {
+  RandomGameParams p;
+  p.n_nodes = 40;
+  p.max_color = 3;
+  p.self_loop_probability = 0.3;
+  p.seed = 190392;
+  const TestGame g = random_game(p);
+  const Solution s = solve_with_strategies(g);
+  EXPECT_EQ(s.winner, reference_solve(g));
+  EXPECT_EQ(verdict(g, s), "");
+  EXPECT_EQ(s.stats.tangles, 2u);
+}
+
 // Blocks of large launches run on two workers at once.
 TEST_F(TangleSolverTest, LargeGameWithBlocksInParallel) {
   hostrt::set_worker_threads(2);
