@@ -33,8 +33,7 @@ __global__ void find_won_for_attractor(unsigned short* color, unsigned int mark,
   attr[v] = active[v] > level && color[v] == mark ? 2u : 1u;
 }
 
-__global__ void disable_attractor_nodes(unsigned int* active, unsigned int* attr, unsigned int* list,
-                                        unsigned int n) {
+__global__ void disable_attractor_nodes(unsigned int* active, unsigned int* attr, unsigned int* list, unsigned int n) {
   const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
   if (t >= n) return;
   const unsigned int v = list[t];
@@ -52,6 +51,31 @@ __global__ void mark_attractor_won(unsigned short* color, unsigned int* active, 
   } else {
     active[v] = level + 1u;
   }
+}
+
+__global__ void choose_successor_in_subgame(unsigned short* color, unsigned int c, const unsigned char* owner,
+                                            unsigned int player, const unsigned int* n_succ,
+                                            const unsigned int* succ_begin, const unsigned int* succ_array,
+                                            const unsigned int* active, unsigned int level, unsigned int* list,
+                                            unsigned int n, unsigned int* strategy) {
+  const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= n) return;
+  const unsigned int v = list[t];
+  if (color[v] != c || owner[v] != player) return;
+  const unsigned int begin = succ_begin[v];
+  const unsigned int end = begin + n_succ[v];
+  for (unsigned int k = begin; k < end; ++k) {
+    if (active[succ_array[k]] >= level) {
+      strategy[v] = succ_array[k];
+      return;
+    }
+  }
+}
+
+__global__ void drop_lost_strategies(unsigned short* color, const unsigned char* owner, unsigned int* strategy,
+                                     unsigned int n) {
+  const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t < n && color[t] != owner[t]) strategy[t] = 0xFFFFFFFFu;
 }
 
 }  // namespace kernel

@@ -35,4 +35,18 @@ __global__ void disable_attractor_nodes(unsigned int* active, unsigned int* attr
 __global__ void mark_attractor_won(unsigned short* color, unsigned int* active, unsigned int level, unsigned int* attr,
                                    unsigned int mark, unsigned int* list, unsigned int n);
 
+// Strategies (only when they are asked for). For v = list[t] with color[v] == c
+// owned by the player: strategy[v] = its first successor w with
+// active[w] >= level, i.e. one inside the sub-game of that level.
+__global__ void choose_successor_in_subgame(unsigned short* color, unsigned int c, const unsigned char* owner,
+                                            unsigned int player, const unsigned int* n_succ,
+                                            const unsigned int* succ_begin, const unsigned int* succ_array,
+                                            const unsigned int* active, unsigned int level, unsigned int* list,
+                                            unsigned int n, unsigned int* strategy);
+
+// strategy[t] = no_strategy where the won mark color[t] is not owner[t]: the
+// owner loses the node, and what an earlier pass recorded there is stale.
+__global__ void drop_lost_strategies(unsigned short* color, const unsigned char* owner, unsigned int* strategy,
+                                     unsigned int n);
+
 }  // namespace kernel

@@ -19,16 +19,17 @@ const unsigned int max_passes_per_read = 16;
 
 }  // namespace
 
-unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, unsigned int player) {
+unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, unsigned int player,
+                               uint32_t* strategy) {
   DeviceWorklist list(memory.n_nodes);
-  return compute_attractor(memory, attr_array, player, list);
+  return compute_attractor(memory, attr_array, player, list, strategy);
 }
 
 // The compaction that sizes each pass also tells whether the last pass
 // changed anything (nodes only leave state 1), so no flag travels; the
 // kernels still set memory.go_on, which nothing here reads.
 unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, unsigned int player,
-                               DeviceWorklist& list) {
+                               DeviceWorklist& list, uint32_t* strategy) {
   const unsigned int n = memory.n_nodes;
   unsigned int launches = 0;
   std::size_t previous = std::size_t(n) + 1;
@@ -40,7 +41,7 @@ unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, un
     launch_kernel(player == 0 ? kernel::attraktor_forward_even : kernel::attraktor_forward_odd,
                   blocks_for(static_cast<unsigned int>(size), 256), 256, 0, memory.go_on, memory.owner,
                   memory.n_succ, memory.succ_begin, memory.succ_array, list.get_raw_pointer(),
-                  static_cast<unsigned int>(size), attr_array);
+                  static_cast<unsigned int>(size), attr_array, strategy);
     ++launches;
     // Waits for the pass before its list is compacted, so that a failed
     // pass is reported here rather than by the compaction.
@@ -51,7 +52,7 @@ unsigned int compute_attractor(DeviceMemoryPtr& memory, uint32_t* attr_array, un
 }
 
 unsigned int compute_attractor(cudaGpuArena& arena, uint32_t* attr_array, bool* changed, unsigned int n_blocks,
-                               unsigned int player) {
+                               unsigned int player, uint32_t* strategy) {
   const DeviceArena& d = arena.device;
   unsigned int launches = 0;
   for (unsigned int batch = 1;; batch = std::min(2 * batch, max_passes_per_read)) {
@@ -62,7 +63,7 @@ unsigned int compute_attractor(cudaGpuArena& arena, uint32_t* attr_array, bool* 
       bool* flag = k + 1 == batch ? changed : changed + 1;
       launch_kernel(player == 0 ? kernel::attraktor_forward_even_no_wl : kernel::attraktor_forward_odd_no_wl,
                     n_blocks, 256, 0, flag, d.owner, d.succ.count, d.succ.begin, d.succ.targets, arena.n_nodes,
-                    attr_array);
+                    attr_array, strategy);
       check_last_error("error in attractor computation");
       ++launches;
     }

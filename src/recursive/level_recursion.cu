@@ -44,9 +44,10 @@ LevelRecursion::~LevelRecursion() {
   free_unchecked(game_color);
 }
 
-void LevelRecursion::solve(color_t* color, const Attract& attract) {
+void LevelRecursion::solve(color_t* color, const Attract& attract, const StrategyArrays& strategies) {
   color_ = color;
   attract_ = &attract;
+  strategies_ = strategies;
   launch_kernel(kernel::shift_color, n_blocks, 256, 0, color, n_nodes);
   device_alloc(active_nodes, n_nodes, "Error allocating active_nodes");
   launch_kernel(kernel::zero_mem, n_blocks, 256, 0, active_nodes, n_nodes);
@@ -57,6 +58,21 @@ void LevelRecursion::solve(color_t* color, const Attract& attract) {
   if (n_nodes != 0) copy_array<Space::device, Space::device>(game_color, color, n_nodes);
   work_list.reset(new DeviceWorklist(n_nodes));
   solve_level(0);
+  if (strategies_.strategy != nullptr) {
+    launch_kernel(kernel::drop_lost_strategies, n_blocks, 256, 0, color, strategies_.owner, strategies_.strategy,
+                  n_nodes);
+    check_last_error("error choosing strategies");
+  }
+}
+
+// The player wins every node of colour `colour` in the first `count` entries
+// of the work list: those it owns play to some successor in the sub-game.
+void LevelRecursion::choose_in_subgame(uint32_t colour, unsigned int player, uint32_t level, uint32_t count) {
+  if (strategies_.strategy == nullptr) return;
+  launch_kernel(kernel::choose_successor_in_subgame, blocks_for(count, 256), 256, 0, game_color, colour,
+                strategies_.owner, player, strategies_.n_succ, strategies_.succ_begin, strategies_.succ_array,
+                active_nodes, level, work_list->get_raw_pointer(), count, strategies_.strategy);
+  check_last_error("error choosing strategies");
 }
 
 uint32_t LevelRecursion::rebuild(uint32_t level) {
@@ -68,12 +84,12 @@ uint32_t LevelRecursion::rebuild(uint32_t level) {
 // stack: its depth grows with the number of distinct colours (up to 32768).
 void LevelRecursion::solve_level(uint32_t level) {
   std::vector<Frame> waiting;  // calls whose recursive call is running
-  Frame frame{level, 0};
+  Frame frame{level, 0, 0};
   Next next = enter(frame);
   for (;;) {
     if (next == Next::descend) {
       waiting.push_back(frame);
-      frame = Frame{frame.level + 1, 0};
+      frame = Frame{frame.level + 1, 0, 0};
       next = enter(frame);
       continue;
     }
@@ -103,6 +119,7 @@ LevelRecursion::Next LevelRecursion::pass(Frame& frame) {
   if (lo == hi) {
     launch_kernel(kernel::mark_won, b, 256, 0, color_, hi & 1u, list, s);
     check_last_error("error marking won nodes");
+    choose_in_subgame(hi, hi & 1u, frame.level, s);
     return Next::returned;
   }
   check_last_error("error finding max color");
@@ -112,6 +129,7 @@ LevelRecursion::Next LevelRecursion::pass(Frame& frame) {
   check_last_error("error marking max color");
 
   frame.player = hi & 1u;
+  frame.top = hi;
   (*attract_)(attr_array, frame.player);
 
   launch_kernel(kernel::disable_attractor_nodes, b, 256, 0, active_nodes, attr_array, list, s);
@@ -145,6 +163,7 @@ LevelRecursion::Next LevelRecursion::resume(Frame& frame) {
     // B is empty: the player wins the whole sub-game.
     launch_kernel(kernel::mark_won, blocks_for(s2, 256), 256, 0, color_, p, work_list->get_raw_pointer(), s2);
     check_last_error("error marking won nodes");
+    choose_in_subgame(frame.top, p, level, s2);
     return Next::returned;
   }
   frame.level = level + 1;

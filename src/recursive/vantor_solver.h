@@ -15,6 +15,8 @@ class VantorSolver {
  public:
   explicit VantorSolver(uint32_t n);
   // Leaves the won marks (0 Even, 1 Odd) in memory.color; the colours are lost.
+  // When memory.strategy is allocated, fills it with the winners' strategies
+  // (see LevelRecursion::solve), by node index of the game.
   void solve(DeviceMemoryPtr& memory);
 
   LevelRecursion levels;

@@ -11,7 +11,17 @@ VantorSolverV2::~VantorSolverV2() {
 }
 
 void VantorSolverV2::solve(cudaGpuArena& arena) {
-  levels.solve(arena.device.color, [this, &arena](uint32_t* attr_array, unsigned int player) {
-    compute_attractor(arena, attr_array, changed, levels.n_blocks, player);
-  });
+  const DeviceArena& d = arena.device;
+  StrategyArrays strategies;
+  strategies.strategy = d.strategy;
+  strategies.owner = d.owner;
+  strategies.n_succ = d.succ.count;
+  strategies.succ_begin = d.succ.begin;
+  strategies.succ_array = d.succ.targets;
+  levels.solve(
+      d.color,
+      [this, &arena](uint32_t* attr_array, unsigned int player) {
+        compute_attractor(arena, attr_array, changed, levels.n_blocks, player, arena.device.strategy);
+      },
+      strategies);
 }

@@ -12,7 +12,10 @@ class VantorSolverV2 {
   VantorSolverV2(const VantorSolverV2&) = delete;
   VantorSolverV2& operator=(const VantorSolverV2&) = delete;
   ~VantorSolverV2();
-  // Leaves the won marks (0 Even, 1 Odd) in arena.device.color.
+  // Leaves the won marks (0 Even, 1 Odd) in arena.device.color. When
+  // arena.device.strategy is allocated, fills it with the winners' strategies
+  // (see LevelRecursion::solve), by the arena's node index (file order: the
+  // solver renumbers nothing).
   void solve(cudaGpuArena& arena);
 
   LevelRecursion levels;

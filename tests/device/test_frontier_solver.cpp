@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "common/platform.h"
+#include "csr_view.h"
 #include "generators.h"
 #include "random_game.h"
 #include "recursive/frontier_solver.h"
 #include "recursive_test_helpers.h"
 #include "reference_solver.h"
+#include "verify/verifier.h"
 
 namespace {
 
@@ -66,6 +68,8 @@ void expect_solved(const TestGame& game, const std::string& what) {
   EXPECT_EQ(s.winner, reference_solve(game)) << what << "\n" << (game.size() <= 200 ? to_pgsolver(game) : "");
   if (s.winner.size() == game.size()) {
     EXPECT_EQ(strategy_fault(game, s), "") << what;
+    const CsrView csr(game);
+    EXPECT_EQ(verify_solution(csr.view(), s.winner.data(), s.strategy.data()), "") << what;
   }
 }
 

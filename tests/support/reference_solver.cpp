@@ -6,12 +6,14 @@
 
 namespace {
 
+const uint32_t kNoMove = 0xFFFFFFFFu;
+
 using NodeSet = std::vector<char>;  // membership by node index
 using NodeList = std::vector<uint32_t>;
 
 class Zielonka {
  public:
-  explicit Zielonka(const TestGame& game) : g_(game), n_(game.size()), pred_(n_), win_(n_, 0) {
+  explicit Zielonka(const TestGame& game) : g_(game), n_(game.size()), pred_(n_), win_(n_, 0), strategy_(n_, kNoMove) {
     if (g_.id.size() != n_ || g_.owner.size() != n_ || g_.succ.size() != n_)
       throw std::invalid_argument("reference_solve: inconsistent game vectors");
     for (uint32_t v = 0; v < n_; ++v) {
@@ -35,10 +37,19 @@ class Zielonka {
     return win_;
   }
 
+  // The strategies of the last run: a node's winner, where it owns the node,
+  // plays to the recorded successor; nodes their owner loses have none.
+  std::vector<uint32_t> strategy() const {
+    std::vector<uint32_t> s = strategy_;
+    for (uint32_t v = 0; v < n_; ++v)
+      if (g_.owner[v] != win_[v]) s[v] = kNoMove;
+    return s;
+  }
+
  private:
   // Nodes of the sub-game `in` from which `player` can force a visit to
   // `target`. Opponent nodes join once all their in-game edges lead into
-  // the attractor.
+  // the attractor; the player's nodes record the edge by which they join.
   NodeSet attractor(const NodeSet& in, const NodeList& nodes, const NodeList& target, uint8_t player) {
     NodeSet attr(n_, 0);
     std::vector<uint32_t> remaining(n_, 0);
@@ -57,6 +68,7 @@ class Zielonka {
       for (uint32_t v : pred_[u]) {
         if (!in[v] || attr[v]) continue;
         if (g_.owner[v] == player || --remaining[v] == 0) {
+          if (g_.owner[v] == player) strategy_[v] = u;
           attr[v] = 1;
           queue.push_back(v);
         }
@@ -96,7 +108,19 @@ class Zielonka {
           if (win_[v] == q) lost.push_back(v);
       }
       if (lost.empty()) {
+        // The player wins the whole sub-game: the rest keeps the strategy
+        // that won it, the attractor its attracting edges, and the player's
+        // top-colour nodes any edge that stays in the sub-game.
         for (uint32_t v : nodes) win_[v] = p;
+        for (uint32_t v : top) {
+          if (g_.owner[v] != p) continue;
+          for (uint32_t s : g_.succ[v]) {
+            if (in[s]) {
+              strategy_[v] = s;
+              break;
+            }
+          }
+        }
         return;
       }
       // The opponent's region there is a dominion in the whole sub-game too;
@@ -120,11 +144,20 @@ class Zielonka {
   const uint32_t n_;
   std::vector<NodeList> pred_;
   std::vector<uint8_t> win_;
+  std::vector<uint32_t> strategy_;
 };
 
 }  // namespace
 
 std::vector<uint8_t> reference_solve(const TestGame& game) { return Zielonka(game).run(); }
+
+ReferenceSolution reference_solve_with_strategy(const TestGame& game) {
+  Zielonka z(game);
+  ReferenceSolution solution;
+  solution.winner = z.run();
+  solution.strategy = z.strategy();
+  return solution;
+}
 
 bool regions_are_closed(const TestGame& game, const std::vector<uint8_t>& winner) {
   const uint32_t n = game.size();
