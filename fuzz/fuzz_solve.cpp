@@ -25,6 +25,8 @@
 #include "cudaPGSolver/solve.h"
 #include "host/parity_game.h"
 #include "rangespm/korrel.h"
+#include "recursive/frontier_solver.h"
+#include "tangle/tangle_solver.h"
 #include "recursive/vantor_solver.h"
 #include "recursive/vantor_solver_v2.h"
 #include "reference_solver.h"
@@ -180,7 +182,7 @@ void verify_strategies(Quiet& quiet, const ParityGame& game) {
   const VerifierGame view{n, color.data(), game.owner, game.succ_begin, game.succ_array, game.node_id};
   std::vector<color_t> marks(n);
   std::vector<uint32_t> strategy(n);
-  for (unsigned int alg : {9u, 11u}) {
+  for (unsigned int alg : {9u, 11u, 12u, 13u}) {
     try {
       if (alg == 9) {
         DeviceMemoryPtr memory;
@@ -192,9 +194,15 @@ void verify_strategies(Quiet& quiet, const ParityGame& game) {
       } else {
         cudaGpuArena arena;
         arena.load(input_path());
-        arena.upload(true);
+        arena.upload(alg == 11);  // algs 12 and 13 walk the predecessor lists
         arena.allocate_strategy();
-        VantorSolverV2(n).solve(arena);
+        if (alg == 11) {
+          VantorSolverV2(n).solve(arena);
+        } else if (alg == 12) {
+          FrontierSolver(n).solve(arena);
+        } else {
+          TangleSolver().solve(arena);
+        }
         copy_array<Space::host, Space::device>(marks.data(), arena.device.color, n);
         copy_array<Space::host, Space::device>(strategy.data(), arena.device.strategy, n);
       }

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "common/platform.h"
+#include "csr_view.h"
 #include "generators.h"
 #include "random_game.h"
 #include "recursive/frontier_solver.h"
 #include "recursive_test_helpers.h"
 #include "reference_solver.h"
+#include "verify/verifier.h"
 
 namespace {
 
@@ -66,6 +68,8 @@ void expect_solved(const TestGame& game, const std::string& what) {
   EXPECT_EQ(s.winner, reference_solve(game)) << what << "\n" << (game.size() <= 200 ? to_pgsolver(game) : "");
   if (s.winner.size() == game.size()) {
     EXPECT_EQ(strategy_fault(game, s), "") << what;
+    const CsrView csr(game);
+    EXPECT_EQ(verify_solution(csr.view(), s.winner.data(), s.strategy.data()), "") << what;
   }
 }
 
@@ -192,3 +196,41 @@ TEST_F(FrontierSolverTest, ArenaRoadPrintsItsBannerAndSolves) {
 }
 
 }  // namespace
+
+// Every launch, copy and memset of alg 12 is checked: whichever one fails,
+// the solve throws instead of returning a result, and frees what it took.
+TEST_F(FrontierSolverTest, EveryFailingCallOfTheSolveIsReported) {
+  RandomGameParams p;
+  p.n_nodes = 40;
+  p.max_color = 9;
+  p.seed = 5;
+  const TestGame game = random_game(p);
+  const std::string file = write_temp_file(to_pgsolver(game));
+  const auto solve = [&](void (*inject)(std::size_t), std::size_t k) {
+    cudaGpuArena arena;
+    {
+      CaptureStreams quiet;
+      arena.load(file);
+    }
+    arena.upload(false);
+    arena.allocate_strategy();
+    hostrt::reset();  // the failing call is counted from here
+    inject(k);
+    const std::string thrown = thrown_text([&] { FrontierSolver(arena.n_nodes).solve(arena); });
+    inject(0);
+    return thrown;
+  };
+  solve(&hostrt::fail_launch, 0);
+  const hostrt::Counters calls = hostrt::counters();
+  ASSERT_GT(calls.launches, 20u);
+  const std::pair<void (*)(std::size_t), std::size_t> kinds[] = {
+      {&hostrt::fail_launch, calls.launches},
+      {&hostrt::fail_copy, calls.copies_to_host + calls.copies_to_device + calls.copies_on_device},
+      {&hostrt::fail_memset, calls.memsets}};
+  for (const auto& kind : kinds) {
+    for (std::size_t k = 1; k <= kind.second; ++k) {
+      EXPECT_NE(solve(kind.first, k).find("error"), std::string::npos) << "call " << k;
+      EXPECT_EQ(hostrt::live_allocations(), 0u) << "call " << k;
+    }
+  }
+}
