@@ -1,7 +1,8 @@
 // Fuzz target: arbitrary bytes read as a game and, when that gives a small
 // game, solved by every solver of the host backend. Each result must agree
-// with the reference solver and leave no device memory behind; any
-// disagreement, escaped failure or leak aborts.
+// with the reference solver and leave no device memory behind, and the
+// recursive solvers' strategies must pass the verifier; any disagreement,
+// rejected strategy, escaped failure or leak aborts.
 #include <unistd.h>
 
 #include <cstdint>
@@ -19,11 +20,16 @@
 #include "arena/gpu_arena.h"
 #include "arena/gpu_arena_implem.h"
 #include "common/platform.h"
+#include "common/device_array.h"
+#include "cudaPGSolver/device_memory_ptr.h"
 #include "cudaPGSolver/solve.h"
 #include "host/parity_game.h"
 #include "rangespm/korrel.h"
+#include "recursive/vantor_solver.h"
+#include "recursive/vantor_solver_v2.h"
 #include "reference_solver.h"
 #include "test_game.h"
+#include "verify/verifier.h"
 
 namespace {
 
@@ -165,6 +171,42 @@ void solve_range(Quiet& quiet, const ParityGame& game, const std::vector<uint8_t
   if (listed != game.n_nodes) fail(quiet, "alg 20: " + std::to_string(listed) + " identifiers listed");
 }
 
+// The recursive solvers once more with strategies: the independent verifier
+// must accept every answer.
+void verify_strategies(Quiet& quiet, const ParityGame& game) {
+  const uint32_t n = game.n_nodes;
+  const std::vector<uint32_t> color(game.color, game.color + n);
+  const VerifierGame view{n, color.data(), game.owner, game.succ_begin, game.succ_array, game.node_id};
+  std::vector<color_t> marks(n);
+  std::vector<uint32_t> strategy(n);
+  for (unsigned int alg : {9u, 11u}) {
+    try {
+      if (alg == 9) {
+        DeviceMemoryPtr memory;
+        memory.allocate_and_initilaize(game, false);
+        memory.allocate_strategy();
+        VantorSolver(n).solve(memory);
+        copy_array<Space::host, Space::device>(marks.data(), memory.color, n);
+        copy_array<Space::host, Space::device>(strategy.data(), memory.strategy, n);
+      } else {
+        cudaGpuArena arena;
+        arena.load(input_path());
+        arena.upload(true);
+        arena.allocate_strategy();
+        VantorSolverV2(n).solve(arena);
+        copy_array<Space::host, Space::device>(marks.data(), arena.device.color, n);
+        copy_array<Space::host, Space::device>(strategy.data(), arena.device.strategy, n);
+      }
+    } catch (const std::string& message) {
+      fail(quiet, "alg " + std::to_string(alg) + " with strategies threw: " + message);
+    }
+    const std::vector<uint8_t> winner(marks.begin(), marks.end());
+    const std::string fault = verify_solution(view, winner.data(), strategy.data());
+    if (!fault.empty()) fail(quiet, "alg " + std::to_string(alg) + " strategies: " + fault);
+    if (hostrt::live_allocations() != 0) fail(quiet, "alg " + std::to_string(alg) + ": device memory left allocated");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -192,5 +234,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   solve_csr(quiet, 9, expected);
   solve_arena(quiet, expected);
+  verify_strategies(quiet, game);
   return 0;
 }

@@ -60,6 +60,11 @@ struct Graph {
   std::vector<uint32_t> target;
 
   uint32_t size() const { return static_cast<uint32_t>(node.size()); }
+  uint32_t node_of(uint32_t v) const { return node[v]; }
+  uint32_t rank_of(uint32_t v) const { return rank[v]; }
+  const uint32_t* first_edge(uint32_t v) const { return target.data() + begin[v]; }
+  const uint32_t* last_edge(uint32_t v) const { return target.data() + begin[v + 1]; }
+
   void clear() {
     node.clear();
     rank.clear();
@@ -75,6 +80,29 @@ struct Graph {
   void end_vertex() { begin.push_back(static_cast<uint32_t>(target.size())); }
 };
 
+// The game itself as the first graph of the search: the winner's nodes keep
+// their strategy edge, the others all their edges (the regions are closed,
+// so no edge leaves a region). Nodes above the highest colour of their
+// region's opponent rank as excluded: no cycle the opponent wins passes them.
+struct GameGraph {
+  const VerifierGame& g;
+  const uint8_t* winner;
+  const uint32_t* strategy;
+  std::vector<uint32_t> rank;
+
+  uint32_t size() const { return g.n_nodes; }
+  uint32_t node_of(uint32_t v) const { return v; }
+  uint32_t rank_of(uint32_t v) const { return rank[v]; }
+  const uint32_t* first_edge(uint32_t v) const {
+    return g.owner[v] == winner[v] ? strategy + v : g.succ_array + g.succ_begin[v];
+  }
+  const uint32_t* last_edge(uint32_t v) const {
+    return g.owner[v] == winner[v] ? strategy + v + 1 : g.succ_array + g.succ_begin[v + 1];
+  }
+};
+
+const uint32_t excluded = none;
+
 // One question of the search: inside vertices [first, last), whose colour
 // ranks lie in [lo, hi] (contracted ones aside), is a vertex of the
 // opponent's parity on a cycle of vertices of at most its rank?
@@ -84,150 +112,149 @@ struct Part {
 };
 
 // Tarjan's algorithm with an explicit stack (games have millions of nodes).
+// Following an edge reads one 8-byte slot: vertices left out and vertices of
+// finished components are marked done there.
 class Components {
  public:
   // The strongly connected components of the vertices [first, last) of g of
   // rank at most bound, with the edges between them.
-  void run(const Graph& g, uint32_t first, uint32_t last, uint32_t bound) {
-    if (comp.size() < g.size()) {
-      comp.resize(g.size());
-      index_.resize(g.size());
-      low_.resize(g.size());
+  template <class G>
+  void run(const G& g, uint32_t first, uint32_t last, uint32_t bound) {
+    if (slot_.size() < g.size()) {
+      slot_.resize(g.size());
+      comp_.resize(g.size());
     }
     for (uint32_t v = first; v < last; ++v) {
-      index_[v] = 0;
-      comp[v] = none;
+      const bool in = g.rank_of(v) <= bound;
+      slot_[v] = in ? Slot{0, 0} : Slot{done, done};
+      comp_[v] = none;
     }
     members.clear();
     start.assign(1, 0);
     uint32_t counter = 0;
     auto visit = [&](uint32_t w) {
-      index_[w] = low_[w] = ++counter;
+      slot_[w].index = slot_[w].low = ++counter;
       stack_.push_back(w);
-      calls_.push_back(Frame{w, g.begin[w]});
+      calls_.push_back(Frame{w, g.first_edge(w), g.last_edge(w)});
     };
     for (uint32_t root = first; root < last; ++root) {
-      if (g.rank[root] > bound || index_[root] != 0) continue;
+      if (slot_[root].index != 0) continue;
       visit(root);
       while (!calls_.empty()) {
-        const uint32_t v = calls_.back().v;
-        uint32_t& e = calls_.back().e;
-        if (e < g.begin[v + 1]) {
-          const uint32_t w = g.target[e++];
-          if (g.rank[w] > bound) continue;
-          if (index_[w] == 0) {
-            visit(w);
-          } else if (comp[w] == none) {
-            low_[v] = std::min(low_[v], index_[w]);
+        Frame& f = calls_.back();
+        const uint32_t v = f.v;
+        if (f.edge != f.end) {
+          const uint32_t w = *f.edge++;
+          const uint32_t index = slot_[w].index;
+          if (index == 0) {
+            visit(w);  // f is not used after this
+          } else if (index != done) {
+            slot_[v].low = std::min(slot_[v].low, index);  // w is on the stack
           }
           continue;
         }
         calls_.pop_back();
-        if (low_[v] == index_[v]) {
+        const uint32_t low = slot_[v].low;
+        if (low == slot_[v].index) {
           const uint32_t c = static_cast<uint32_t>(start.size() - 1);
           uint32_t w;
           do {
             w = stack_.back();
             stack_.pop_back();
-            comp[w] = c;
+            slot_[w].index = done;
+            comp_[w] = c;
             members.push_back(w);
           } while (w != v);
           start.push_back(static_cast<uint32_t>(members.size()));
         }
         if (!calls_.empty()) {
           const uint32_t u = calls_.back().v;
-          low_[u] = std::min(low_[u], low_[v]);
+          slot_[u].low = std::min(slot_[u].low, low);
         }
       }
     }
   }
 
   uint32_t count() const { return static_cast<uint32_t>(start.size() - 1); }
+  // The component of a vertex of the last run, none when it was left out.
+  uint32_t comp(uint32_t v) const { return comp_[v]; }
 
   // Whether component c holds a cycle: two vertices or more, or a self-loop.
-  bool cyclic(const Graph& g, uint32_t c) const {
+  template <class G>
+  bool cyclic(const G& g, uint32_t c) const {
     if (start[c + 1] - start[c] > 1) return true;
     const uint32_t v = members[start[c]];
-    for (uint32_t e = g.begin[v]; e < g.begin[v + 1]; ++e)
-      if (g.target[e] == v) return true;
+    for (const uint32_t* e = g.first_edge(v); e != g.last_edge(v); ++e)
+      if (*e == v) return true;
     return false;
   }
 
-  std::vector<uint32_t> comp;     // by vertex: its component, none when left out
   std::vector<uint32_t> members;  // the vertices, component by component
   std::vector<uint32_t> start;    // component c: members[start[c] .. start[c + 1])
 
  private:
-  struct Frame {
-    uint32_t v, e;
+  static const uint32_t done = 0xFFFFFFFFu;
+  struct Slot {
+    uint32_t index, low;
   };
-  std::vector<uint32_t> index_, low_, stack_;
+  struct Frame {
+    uint32_t v;
+    const uint32_t* edge;
+    const uint32_t* end;
+  };
+  std::vector<Slot> slot_;
+  std::vector<uint32_t> comp_;
+  std::vector<uint32_t> stack_;
   std::vector<Frame> calls_;
 };
 
 class CycleSearch {
  public:
   CycleSearch(const VerifierGame& g, const uint8_t* winner, const uint32_t* strategy)
-      : g_(g), winner_(winner), strategy_(strategy), ranks_(rank_colours(g)) {}
+      : g_(g), winner_(winner), ranks_(rank_colours(g)), game_{g, winner, strategy, {}} {}
 
   uint32_t run() {
-    first_round();
-    while (!parts_.empty()) {
+    uint32_t found = first_round();
+    while (found == no_node && !next_parts_.empty()) {
+      std::swap(cur_, next_);
+      std::swap(parts_, next_parts_);
       next_.clear();
       next_parts_.clear();
       for (const Part& part : parts_) {
-        const uint32_t found = split(part);
-        if (found != no_node) return found;
+        found = split(part);
+        if (found != no_node) break;
       }
-      std::swap(cur_, next_);
-      std::swap(parts_, next_parts_);
     }
-    return no_node;
+    return found;
   }
 
  private:
   bool opponents(uint32_t rank, uint8_t player) const { return ranks_.parity[rank] != player; }
 
-  // Each region with its winner's nodes kept to their strategy edge, without
-  // the nodes above the opponent's highest colour there (no cycle that the
-  // opponent wins can pass them).
-  void first_round() {
-    cur_.clear();
-    parts_.clear();
+  // The strongly connected components of the whole game with its strategies
+  // (in practice few nodes lie on cycles at all); those with a cycle become
+  // the first parts.
+  uint32_t first_round() {
     const uint32_t n = g_.n_nodes;
-    std::vector<uint32_t>& index = new_index_;
-    index.assign(n, none);
-    for (uint8_t p = 0; p < 2; ++p) {
-      uint32_t top = 0;
-      uint32_t lo = none;
-      for (uint32_t v = 0; v < n; ++v) {
-        if (winner_[v] != p) continue;
-        const uint32_t r = ranks_.of_node[v];
-        if (opponents(r, p)) top = std::max(top, r);
-      }
-      if (top == 0) continue;
-      const uint32_t first = cur_.size();
-      for (uint32_t v = 0; v < n; ++v) {
-        if (winner_[v] != p || ranks_.of_node[v] > top) continue;
-        index[v] = cur_.size();
-        cur_.add_vertex(v, ranks_.of_node[v]);
-        lo = std::min(lo, ranks_.of_node[v]);
-      }
-      for (uint32_t k = first; k < cur_.size(); ++k) {
-        const uint32_t v = cur_.node[k];
-        if (g_.owner[v] == p) {
-          add_kept(strategy_[v], p, top);
-        } else {
-          for (uint32_t e = g_.succ_begin[v]; e < g_.succ_begin[v + 1]; ++e) add_kept(g_.succ_array[e], p, top);
-        }
-        cur_.end_vertex();
-      }
-      parts_.push_back(Part{first, cur_.size(), lo, top, p});
+    uint32_t top[2] = {0, 0};  // the opponent's highest rank in each region
+    for (uint32_t v = 0; v < n; ++v) {
+      const uint32_t r = ranks_.of_node[v];
+      const uint8_t p = winner_[v];
+      if (opponents(r, p)) top[p] = std::max(top[p], r);
     }
-  }
-
-  void add_kept(uint32_t w, uint8_t p, uint32_t top) {
-    if (w < g_.n_nodes && winner_[w] == p && ranks_.of_node[w] <= top) cur_.add_edge(new_index_[w]);
+    game_.rank.resize(n);
+    for (uint32_t v = 0; v < n; ++v) {
+      const uint32_t r = ranks_.of_node[v];
+      game_.rank[v] = r <= top[winner_[v]] ? r : excluded;
+    }
+    next_.clear();
+    next_parts_.clear();
+    comps_.run(game_, 0, n, excluded - 1);
+    for (uint32_t c = 0; c < comps_.count(); ++c) {
+      const uint32_t found = emit(game_, c, winner_[comps_.members[comps_.start[c]]]);
+      if (found != no_node) return found;
+    }
+    return no_node;
   }
 
   // Splits the part's rank range in halves: the components below the split
@@ -261,7 +288,7 @@ class CycleSearch {
     uint32_t units = n_lower;
     for (uint32_t k = 0; k < size; ++k) {
       const uint32_t v = part.first + k;
-      unit_[k] = cur_.rank[v] <= mid ? comps_.comp[v] : units++;
+      unit_[k] = cur_.rank[v] <= mid ? comps_.comp(v) : units++;
     }
     upper_.node.assign(units, none);
     upper_.rank.assign(units, contracted);
@@ -295,13 +322,14 @@ class CycleSearch {
   // Component c of comps_ over src becomes a part of the next round when it
   // holds a cycle and a vertex of the opponent's parity. Returns a node on a
   // cycle won by the opponent when the component's highest rank is theirs.
-  uint32_t emit(const Graph& src, uint32_t c, uint8_t player) {
+  template <class G>
+  uint32_t emit(const G& src, uint32_t c, uint8_t player) {
     if (!comps_.cyclic(src, c)) return no_node;
     const uint32_t* begin = comps_.members.data() + comps_.start[c];
     const uint32_t* end = comps_.members.data() + comps_.start[c + 1];
     uint32_t top = contracted, top_vertex = none, opponent_top = contracted, lo = none;
     for (const uint32_t* p = begin; p != end; ++p) {
-      const uint32_t r = src.rank[*p];
+      const uint32_t r = src.rank_of(*p);
       if (r == contracted) continue;
       if (r > top) {
         top = r;
@@ -312,21 +340,20 @@ class CycleSearch {
     }
     if (top == contracted) return no_node;
     // The component is strongly connected and nothing in it ranks higher.
-    if (opponents(top, player)) return src.node[top_vertex];
+    if (opponents(top, player)) return src.node_of(top_vertex);
     if (opponent_top == contracted) return no_node;
 
     if (new_index_.size() < src.size()) new_index_.resize(src.size());
     const uint32_t first = next_.size();
     uint32_t k = first;
     for (const uint32_t* p = begin; p != end; ++p)
-      if (src.rank[*p] <= opponent_top) new_index_[*p] = k++;
+      if (src.rank_of(*p) <= opponent_top) new_index_[*p] = k++;
     for (const uint32_t* p = begin; p != end; ++p) {
       const uint32_t v = *p;
-      if (src.rank[v] > opponent_top) continue;
-      next_.add_vertex(src.node[v], src.rank[v]);
-      for (uint32_t e = src.begin[v]; e < src.begin[v + 1]; ++e) {
-        const uint32_t w = src.target[e];
-        if (comps_.comp[w] == c && src.rank[w] <= opponent_top) next_.add_edge(new_index_[w]);
+      if (src.rank_of(v) > opponent_top) continue;
+      next_.add_vertex(src.node_of(v), src.rank_of(v));
+      for (const uint32_t* e = src.first_edge(v); e != src.last_edge(v); ++e) {
+        if (comps_.comp(*e) == c && src.rank_of(*e) <= opponent_top) next_.add_edge(new_index_[*e]);
       }
       next_.end_vertex();
     }
@@ -336,8 +363,8 @@ class CycleSearch {
 
   const VerifierGame& g_;
   const uint8_t* winner_;
-  const uint32_t* strategy_;
   ColourRanks ranks_;
+  GameGraph game_;
   Graph cur_, next_, upper_;
   std::vector<Part> parts_, next_parts_;
   Components comps_;
