@@ -57,6 +57,17 @@ const Family families[] = {
        p.max_color = static_cast<uint32_t>(i % 10);
        return p;
      }},
+    // Sparse games with many colours: measures climb far around long cycles
+    // (the corner where lifting one edge per pass took minutes).
+    {"out-degree 1-2, 20 colours", 12,
+     [](uint64_t i) {
+       RandomGameParams p;
+       p.n_nodes = 40 + static_cast<uint32_t>(i * 23 % 50);
+       p.max_color = 19;
+       p.min_out = 1;
+       p.max_out = 2;
+       return p;
+     }},
     {"hundreds of nodes", 5,
      [](uint64_t i) {
        RandomGameParams p;
