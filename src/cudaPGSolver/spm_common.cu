@@ -166,6 +166,11 @@ uint32_t chain_budget = kernel::default_chain_budget;
 
 void set_spm_chain_budget(uint32_t lifts) { chain_budget = lifts < 1 ? 1 : lifts; }
 
+uint32_t spm_chain_budget(unsigned int batch_size) {
+  const uint64_t growing = 64ull * batch_size * batch_size;
+  return growing < chain_budget ? static_cast<uint32_t>(growing) : chain_budget;
+}
+
 kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, const uint32_t* list, uint32_t count,
                                uint32_t* flags, bool chain) {
   return kernel::PassArgs{mode,         list,          count,             flags,
