@@ -6,14 +6,32 @@
 // In the host backend, kernels run on one worker thread here: the solvers
 // issue thousands of short launches, and waking a pool of threads for each of
 // them would be measured instead of the solvers.
+//
+// With --game FILE [--algs 0,1,...,20] [--repeat K] it solves one game file
+// with each named solver and with the textbook yardstick (textbook_spm.h)
+// instead, and prints one JSON line per solver: the least solve time of K
+// runs, the lifting launches, the nodes handed to lifting threads, and (host
+// backend) the lifts, raised measures and decisions the kernels counted;
+// "agrees" compares its winners with the yardstick's. scripts/spm_sweep.py
+// runs it over the sweep of random games.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <random>
 #include <sstream>
+#include <string>
 #include <vector>
 
+#include "arena/gpu_arena.h"
+#include "common/device_array.h"
+#include "common/work_counters.h"
 #include "cudaPGSolver/spm_solvers.h"
+#include "rangespm/korrel.h"
+#include "textbook_spm.h"
 
 namespace {
 
@@ -112,6 +130,176 @@ void spm_arguments(benchmark::internal::Benchmark* b) {
 }
 BENCHMARK(BM_Spm)->Apply(spm_arguments)->Unit(benchmark::kMillisecond)->ArgNames({"alg", "nodes", "max_color"});
 
+// The yardstick on the same generated games.
+void BM_TextbookSpm(benchmark::State& state) {
+  ParityGame game;
+  make_game(game, static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)));
+  double lifts = 0;
+  for (auto _ : state) lifts += static_cast<double>(textbook_spm_solve(game).lifts);
+  state.counters["lifts"] = lifts / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_TextbookSpm)->Args({4000, 1})->Args({1000, 3})->Unit(benchmark::kMillisecond)->ArgNames({"nodes", "max_color"});
+
+// One solver's run on a game file, for the per-game mode.
+struct GameRun {
+  double seconds = 0;
+  double init_seconds = 0;  // the common start of the CSR solvers
+  uint64_t passes = 0, handed = 0, lifts = 0, raises = 0, decisions = 0;
+  std::vector<uint8_t> winner;
+};
+
+double now_seconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void start_counting() {
+#if defined(PG_HOST_BACKEND)
+  work_counters::start(true);
+#endif
+}
+
+void stop_counting(GameRun& run) {
+#if defined(PG_HOST_BACKEND)
+  run.lifts = work_counters::read(work_counters::lift);
+  run.raises = work_counters::read(work_counters::raise);
+  run.decisions = work_counters::read(work_counters::decision);
+  work_counters::start(false);
+#else
+  (void)run;
+#endif
+}
+
+GameRun run_csr_solver(const ParityGame& game, unsigned int alg_id, const cudaDeviceProp& properties) {
+  GameRun run;
+  DeviceMemoryPtr memory;
+  memory.allocate_and_initilaize(game, true);
+  SpmStats stats;
+  start_counting();
+  const double started = now_seconds();
+  solvers[alg_id](memory, game, properties, nullptr, &stats);
+  run.seconds = now_seconds() - started;
+  stop_counting(run);
+  run.passes = stats.iterations;
+  run.init_seconds = stats.init_seconds;
+  run.handed = stats.lifted;
+  std::vector<color_t> color(game.n_nodes);
+  if (game.n_nodes != 0) copy_array<Space::host, Space::device>(color.data(), memory.color, game.n_nodes);
+  run.winner.assign(color.begin(), color.end());
+  return run;
+}
+
+// The range solver from the loaded arena: upload, preprocessing and ranges.
+GameRun run_range_solver(const std::string& path, const cudaDeviceProp& properties) {
+  GameRun run;
+  cudaGpuArena arena;
+  arena.load(path);
+  const uint32_t n = arena.n_nodes;
+  start_counting();
+  const double started = now_seconds();
+  arena.upload(false);
+  std::vector<uint32_t> scc_begin;
+  ScopedDeviceArray<uint32_t> scc_id;
+  color_t color_bound = 0, ref_parity = 0;
+  Korrel::preprocess(scc_begin, scc_id, color_bound, ref_parity, arena);
+  const uint16_t n_ranks = Korrel::measure_components(color_bound);
+  for (const auto& r : Korrel::cut_ranges(scc_begin))
+    Korrel::solve_range(arena, n_ranks, scc_begin, r.first, r.second, scc_id, properties);
+  cudaDeviceSynchronize();
+  run.seconds = now_seconds() - started;
+  stop_counting(run);
+  // The winners by file position, read back from the printed regions.
+  std::ostringstream text;
+  arena.print_result(text, false);
+  run.winner.assign(n, 2);
+  const std::string printed = text.str();
+  const std::size_t odd_at = printed.find("Nodes won by Odd: ");
+  for (int player = 0; player < 2; ++player) {
+    std::size_t at = player == 0 ? printed.find("Nodes won by Even: ") : odd_at;
+    const std::size_t stop = player == 0 ? odd_at : printed.find("This should be empty: ");
+    at = printed.find("\n\n", at) + 2;
+    while (at < stop) {
+      char* end = nullptr;
+      const unsigned long id = std::strtoul(printed.c_str() + at, &end, 10);
+      if (end == printed.c_str() + at) break;
+      if (id < n) run.winner[id] = static_cast<uint8_t>(player);
+      at = static_cast<std::size_t>(end - printed.c_str()) + 2;
+    }
+  }
+  return run;
+}
+
+int run_game_file(int argc, char** argv) {
+  std::string path;
+  std::vector<unsigned int> algs = {0, 1, 2, 3, 4, 5, 20};
+  int repeat = 1;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--game") == 0) path = argv[i + 1];
+    if (std::strcmp(argv[i], "--repeat") == 0) repeat = std::max(1, std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--algs") == 0) {
+      algs.clear();
+      std::stringstream list(argv[i + 1]);
+      for (std::string item; std::getline(list, item, ',');) algs.push_back(static_cast<unsigned int>(std::stoul(item)));
+    }
+  }
+#if defined(PG_HOST_BACKEND)
+  hostrt::set_worker_threads(1);
+#endif
+  ParityGame game;
+  game.load(path);
+  cudaDeviceProp properties;
+  cudaGetDeviceProperties(&properties, 0);
+
+  TextbookSpmResult yardstick;
+  double best = 1e30;
+  for (int r = 0; r < repeat; ++r) {
+    const double started = now_seconds();
+    yardstick = textbook_spm_solve(game);
+    best = std::min(best, now_seconds() - started);
+  }
+  std::printf("{\"alg\": \"yardstick\", \"nodes\": %u, \"seconds\": %.6f, \"lifts\": %llu, \"raises\": %llu}\n",
+              game.n_nodes, best, static_cast<unsigned long long>(yardstick.lifts),
+              static_cast<unsigned long long>(yardstick.raises));
+  std::fflush(stdout);
+
+  std::ostringstream sink;
+  for (unsigned int alg : algs) {
+    if (alg > 5 && alg != 20) continue;
+    GameRun kept;
+    std::string failure;
+    for (int r = 0; r < repeat; ++r) {
+      std::streambuf* const out = std::cout.rdbuf(sink.rdbuf());
+      std::streambuf* const err = std::cerr.rdbuf(sink.rdbuf());
+      GameRun run;
+      try {
+        run = alg == 20 ? run_range_solver(path, properties) : run_csr_solver(game, alg, properties);
+      } catch (const std::string& text) {
+        failure = text;
+      }
+      std::cout.rdbuf(out);
+      std::cerr.rdbuf(err);
+      sink.str("");
+      if (!failure.empty()) break;
+      if (r == 0 || run.seconds < kept.seconds) kept = run;
+    }
+    const bool agrees = failure.empty() && kept.winner == yardstick.winner;
+    std::printf("{\"alg\": %u, \"seconds\": %.6f, \"init_seconds\": %.6f, \"passes\": %llu, \"handed\": %llu, \"lifts\": %llu, "
+                "\"raises\": %llu, \"decisions\": %llu, \"agrees\": %s}\n",
+                alg, kept.seconds, kept.init_seconds, static_cast<unsigned long long>(kept.passes),
+                static_cast<unsigned long long>(kept.handed), static_cast<unsigned long long>(kept.lifts),
+                static_cast<unsigned long long>(kept.raises), static_cast<unsigned long long>(kept.decisions),
+                agrees ? "true" : "false");
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (argc > 2 && std::strcmp(argv[1], "--game") == 0) return run_game_file(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -9,6 +9,7 @@ size to the output folder (bench-results/ by default).
     python3 scripts/benchmark.py --large      # larger games, longer limits
     python3 scripts/benchmark.py --quick      # tiny games: a smoke run
     python3 scripts/benchmark.py --speedup    # 1 vs 2 threads on big games
+    python3 scripts/benchmark.py --gpu        # the device check's short suite
 
 See --help for the other options.
 """
@@ -93,6 +94,22 @@ def suite(kind):
                   game("jurdzinski", [2, 4], 18, every),
                   game("clique", [16], 16, every),
                   game("sccs", [300, 30, 4], 300, every)]
+        return games
+    if kind == "gpu":
+        # The device check's short suite: a few families up to 10^6 nodes.
+        # Every size reaches the GPU's regime; with --budget the whole run
+        # stays inside its slot whatever a solver does.
+        for n in [10**4, 10**5, 10**6]:
+            games.append(game("random", [n, 1000, 2, 5], n, {"recursive": INF, "spm": 0, "range": 0}))
+        for half in [5000, 500000]:
+            games.append(game("ladder", [half], 2 * half, {"recursive": INF, "spm": 10**4, "range": 10**4}))
+        for levels in [4, 6]:
+            games.append(game("jurdzinski", [levels, 8], 2 * levels * 8 + 2,
+                              {"recursive": INF, "spm": INF, "range": INF}))
+        for n in [10**4, 10**6]:
+            games.append(game("sccs", [n, 1000, 4], n, {"recursive": INF, "spm": 0, "range": 10**4}))
+        for n in [10**3, 10**4]:
+            games.append(game("random", [n, 4, 2, 5], n, {"recursive": INF, "spm": INF, "range": INF}))
         return games
     large = kind == "large"
     # Random games with many colours: the case of the loading and Vantor targets.
@@ -339,8 +356,8 @@ def markdown_table(entries, meta):
                 e["name"], e["nodes"], e.get("edges", "-"), r["program"], r["status"],
                 fmt(phase(r, "setting up gpu_arena took")), fmt(phase(r, "initializing device memory took")),
                 fmt(solve), fmt(r["phases"].get("Total time:")),
-                fmt(r["wall"], 2) if r["status"] not in ("not built",) else "-",
-                fmt(r["peak_mib"], 1) if r["status"] not in ("not built", "timeout") else "-"))
+                fmt(r["wall"], 2) if not r["status"].startswith(("not built", "skipped")) else "-",
+                fmt(r["peak_mib"], 1) if not r["status"].startswith(("not built", "timeout", "skipped")) else "-"))
     summary = {}
     for e in entries:
         for r in e["results"]:
@@ -348,14 +365,15 @@ def markdown_table(entries, meta):
             key = r["status"].split(" ")[0].rstrip(":")
             s[key] = s.get(key, 0) + 1
     lines += ["", "## Summary per program", "", "| program | " + " | ".join(
-        ["ok", "FAIL", "unchecked", "timeout", "error", "not"]) + " |", "|" + "---|" * 7]
+        ["ok", "FAIL", "unchecked", "timeout", "error", "not", "skipped"]) + " |", "|" + "---|" * 8]
     for program, _ in PROGRAMS:
         s = summary.get(program, {})
         lines.append("| %s | %s |" % (program, " | ".join(str(s.get(k, 0)) for k in
                                                              ["ok", "FAIL", "unchecked", "timeout", "error",
-                                                              "not"])))
+                                                              "not", "skipped"])))
     lines.append("")
-    lines.append("(\"not\" counts runs answered \"Unkown alg_id\": the algorithm is not built yet.)")
+    lines.append("(\"not\" counts runs answered \"Unkown alg_id\": the algorithm is not built yet; \"skipped\" runs "
+                 "that the time budget left out.)")
     return "\n".join(lines) + "\n"
 
 
@@ -509,6 +527,7 @@ def main():
     size = parser.add_mutually_exclusive_group()
     size.add_argument("--large", action="store_true", help="the larger suite (longer limits too)")
     size.add_argument("--quick", action="store_true", help="tiny games of every family (a smoke run)")
+    size.add_argument("--gpu", action="store_true", help="the short suite of scripts/gpu_check.sh")
     parser.add_argument("--build-dir", default=os.path.join(ROOT, "build"), help="build folder (default build/)")
     parser.add_argument("--out", default=os.path.join(ROOT, "bench-results"), help="results folder")
     parser.add_argument("--timeout", type=float, default=None,
@@ -524,8 +543,10 @@ def main():
     parser.add_argument("--speedup", action="store_true",
                         help="instead of the table: each program's largest game with 1 and 2 threads")
     parser.add_argument("--repeat", type=int, default=2, help="runs per thread count with --speedup")
+    parser.add_argument("--budget", type=float, default=None,
+                        help="seconds for all runs: once spent, the remaining runs are skipped")
     args = parser.parse_args()
-    kind = "large" if args.large else "quick" if args.quick else "default"
+    kind = "large" if args.large else "quick" if args.quick else "gpu" if args.gpu else "default"
     if args.timeout is None:
         args.timeout = 120.0 if args.large else 30.0
 
@@ -581,16 +602,27 @@ def main():
         "load average before": load_average(),
         "peak memory": "measured by pgrun" if PGRUN else "of the child forked from the harness (pgrun not built)",
     }
+    if args.budget is not None:
+        meta["time budget"] = "%g s for all runs (games generated beforehand)" % args.budget
+    # All games first, so that the budget counts only the runs.
+    for e in entries:
+        e["path"], e["edges"] = generate(bin_dir, e, games_dir)
     started = time.perf_counter()
     failures = 0
     for e in entries:
-        path, edges = generate(bin_dir, e, games_dir)
+        path, edges = e.pop("path"), e["edges"]
         e["edges"] = edges
         e["results"] = []
         for program in programs:
             if e["nodes"] > cap(e, program):
                 continue
-            r = run_program(bin_dir, program, path, e["nodes"], args.timeout, env, scratch)
+            left = None if args.budget is None else args.budget - (time.perf_counter() - started)
+            if left is not None and left <= 0:
+                e["results"].append({"program": program, "wall": 0.0, "peak_mib": 0.0, "cpu": 0.0, "phases": {},
+                                     "winner": None, "status": "skipped (time budget spent)"})
+                continue
+            timeout = args.timeout if left is None else min(args.timeout, max(left, 1.0))
+            r = run_program(bin_dir, program, path, e["nodes"], timeout, env, scratch)
             e["results"].append(r)
         e["reference"] = judge(e, e["results"])
         for r in e["results"]:

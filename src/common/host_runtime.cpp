@@ -23,6 +23,20 @@ namespace {
 
 const int max_threads_per_block = 1024;
 
+// Counters for hostrt::counters(); atomics, so that counting costs no lock.
+struct AtomicCounters {
+  std::atomic<std::size_t> launches{0}, copies_to_device{0}, copies_to_host{0}, copies_on_device{0}, memsets{0},
+      synchronisations{0}, allocations{0}, frees{0}, pinned_allocations{0}, pinned_frees{0};
+};
+
+hostrt::ThreadOrder order_from_environment() {
+  const char* value = std::getenv("PG_HOST_THREAD_ORDER");
+  if (value == nullptr) return hostrt::ThreadOrder::forward;
+  if (std::strcmp(value, "reverse") == 0) return hostrt::ThreadOrder::reverse;
+  if (std::strcmp(value, "shuffle") == 0) return hostrt::ThreadOrder::shuffle;
+  return hostrt::ThreadOrder::forward;
+}
+
 struct DeviceState {
   std::mutex mutex;
   std::map<const char*, std::size_t> allocations;  // start -> bytes
@@ -30,9 +44,14 @@ struct DeviceState {
   std::size_t allocation_count = 0;
   std::size_t fail_allocation = 0;
   std::size_t byte_budget = 0;  // 0: unlimited
-  int device_count = 1;
+  // Failure injection: which call fails, and the calls made since the last reset.
+  std::atomic<std::size_t> fail_copy{0}, fail_memset{0}, fail_launch{0};
+  std::atomic<std::size_t> copy_calls{0}, memset_calls{0}, launch_calls{0};
+  std::atomic<int> device_count{1};
   int worker_threads = 0;
+  std::atomic<hostrt::ThreadOrder> thread_order{order_from_environment()};
   cudaDeviceProp properties = hostrt::default_device_properties();
+  AtomicCounters counted;
 };
 
 DeviceState& state() {
@@ -47,6 +66,40 @@ cudaError_t record(cudaError_t error) {
   if (error != cudaSuccess) last_error = error;
   return error;
 }
+
+// Numbers one more call and tells whether it is the one chosen to fail.
+bool count_and_pick(std::atomic<std::size_t>& calls, const std::atomic<std::size_t>& fail) {
+  const std::size_t number = calls.fetch_add(1, std::memory_order_relaxed) + 1;
+  const std::size_t k = fail.load(std::memory_order_relaxed);
+  return k != 0 && number == k;
+}
+
+bool no_device() { return state().device_count.load(std::memory_order_relaxed) == 0; }
+
+// A small generator for the shuffled orders: the same launch and block give
+// the same order on whichever worker runs them.
+uint64_t mix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+void fill_order(std::vector<unsigned int>& order, unsigned int count, hostrt::ThreadOrder mode, uint64_t seed) {
+  order.resize(count);
+  for (unsigned int i = 0; i < count; ++i) order[i] = mode == hostrt::ThreadOrder::reverse ? count - 1 - i : i;
+  if (mode != hostrt::ThreadOrder::shuffle) return;
+  uint64_t x = seed;
+  for (unsigned int i = count; i > 1; --i) {
+    x = mix(x);
+    std::swap(order[i - 1], order[static_cast<unsigned int>(x % i)]);
+  }
+}
+
+thread_local std::vector<unsigned int> thread_order_buffer;
+thread_local std::vector<unsigned int> block_order_buffer;
+// Counts launches for the order seeds; read by the workers of the launch.
+std::atomic<uint64_t> launch_number{0};
 
 // A copy that starts inside a known allocation must stay inside it. Pointers
 // that no allocation of ours covers (Thrust's own storage, host memory) pass.
@@ -86,7 +139,18 @@ void run_block_range(unsigned int first, unsigned int last, unsigned int grid, u
   if (shared_memory.size() < words) shared_memory.resize(words);
   blockDim = dim3(block);
   gridDim = dim3(grid);
-  for (unsigned int b = first; b < last; ++b) {
+  const ThreadOrder mode = state().thread_order.load(std::memory_order_relaxed);
+  if (mode == ThreadOrder::forward) {
+    for (unsigned int b = first; b < last; ++b) {
+      blockIdx = uint3{b, 0, 0};
+      body(b, context);
+    }
+    return;
+  }
+  fill_order(block_order_buffer, last - first, mode,
+             mix(launch_number.load(std::memory_order_relaxed) ^ (static_cast<uint64_t>(first) << 32)));
+  for (unsigned int i = 0; i < last - first; ++i) {
+    const unsigned int b = first + block_order_buffer[i];
     blockIdx = uint3{b, 0, 0};
     body(b, context);
   }
@@ -249,6 +313,16 @@ BlockPool& block_pool() {
 void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes, BlockBody body,
                 const void* context) {
   DeviceState& s = state();
+  launch_number.fetch_add(1, std::memory_order_relaxed);
+  s.counted.launches.fetch_add(1, std::memory_order_relaxed);
+  if (count_and_pick(s.launch_calls, s.fail_launch)) {
+    record(cudaErrorLaunchFailure);
+    return;
+  }
+  if (no_device()) {
+    record(cudaErrorNoDevice);
+    return;
+  }
   if (block == 0 || block > static_cast<unsigned>(max_threads_per_block)) {
     record(cudaErrorInvalidConfiguration);
     return;
@@ -270,6 +344,46 @@ void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes,
 
 void set_worker_threads(int n) { state().worker_threads = n; }
 
+void set_thread_order(ThreadOrder order) { state().thread_order.store(order, std::memory_order_relaxed); }
+
+ThreadOrder thread_order() { return state().thread_order.load(std::memory_order_relaxed); }
+
+const unsigned int* thread_permutation(unsigned int threads) {
+  const ThreadOrder mode = state().thread_order.load(std::memory_order_relaxed);
+  if (mode == ThreadOrder::forward) return nullptr;
+  fill_order(thread_order_buffer, threads, mode,
+             mix(launch_number.load(std::memory_order_relaxed) * 0x100000001ull + blockIdx.x));
+  return thread_order_buffer.data();
+}
+
+void fail_copy(std::size_t k) { state().fail_copy.store(k); }
+void fail_memset(std::size_t k) { state().fail_memset.store(k); }
+void fail_launch(std::size_t k) { state().fail_launch.store(k); }
+
+Counters counters() {
+  const AtomicCounters& a = state().counted;
+  Counters c;
+  c.launches = a.launches.load();
+  c.copies_to_device = a.copies_to_device.load();
+  c.copies_to_host = a.copies_to_host.load();
+  c.copies_on_device = a.copies_on_device.load();
+  c.memsets = a.memsets.load();
+  c.synchronisations = a.synchronisations.load();
+  c.allocations = a.allocations.load();
+  c.frees = a.frees.load();
+  c.pinned_allocations = a.pinned_allocations.load();
+  c.pinned_frees = a.pinned_frees.load();
+  return c;
+}
+
+void reset_counters() {
+  AtomicCounters& a = state().counted;
+  for (std::atomic<std::size_t>* c :
+       {&a.launches, &a.copies_to_device, &a.copies_to_host, &a.copies_on_device, &a.memsets, &a.synchronisations,
+        &a.allocations, &a.frees, &a.pinned_allocations, &a.pinned_frees})
+    c->store(0);
+}
+
 void fail_allocation(std::size_t k) {
   std::lock_guard<std::mutex> lock(state().mutex);
   state().fail_allocation = k;
@@ -290,9 +404,17 @@ void reset() {
   s.allocation_count = 0;
   s.fail_allocation = 0;
   s.byte_budget = 0;
+  s.fail_copy = 0;
+  s.fail_memset = 0;
+  s.fail_launch = 0;
+  s.copy_calls = 0;
+  s.memset_calls = 0;
+  s.launch_calls = 0;
   s.device_count = 1;
   s.worker_threads = 0;
+  s.thread_order = order_from_environment();
   s.properties = default_device_properties();
+  reset_counters();
   last_error = cudaSuccess;
 }
 
@@ -334,8 +456,10 @@ extern "C" cudaError_t cudaMalloc(void** ptr, std::size_t bytes) {
   DeviceState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   *ptr = nullptr;
+  if (no_device()) return record(cudaErrorNoDevice);
   if (bytes == 0) return cudaSuccess;
   ++s.allocation_count;
+  s.counted.allocations.fetch_add(1, std::memory_order_relaxed);
   const bool injected = s.fail_allocation != 0 && s.allocation_count == s.fail_allocation;
   const bool over_budget = s.byte_budget != 0 && s.bytes_in_use + bytes > s.byte_budget;
   if (injected || over_budget) return record(cudaErrorMemoryAllocation);
@@ -353,38 +477,116 @@ extern "C" cudaError_t cudaFree(void* ptr) {
   std::lock_guard<std::mutex> lock(s.mutex);
   auto it = s.allocations.find(static_cast<const char*>(ptr));
   if (it == s.allocations.end()) return record(cudaErrorInvalidValue);
+  s.counted.frees.fetch_add(1, std::memory_order_relaxed);
   s.bytes_in_use -= it->second;
   s.allocations.erase(it);
   std::free(ptr);
   return cudaSuccess;
 }
 
-extern "C" cudaError_t cudaMemcpy(void* dst, const void* src, std::size_t bytes, cudaMemcpyKind kind) {
+namespace {
+
+bool inside_allocation(DeviceState& s, const void* p) {
+  const char* c = static_cast<const char*>(p);
+  auto it = s.allocations.upper_bound(c);
+  if (it == s.allocations.begin()) return false;
+  --it;
+  return c < it->first + it->second;
+}
+
+// The copies of both calls: checked like the runtime's, counted by direction.
+cudaError_t copy(void* dst, const void* src, std::size_t bytes, cudaMemcpyKind kind, bool blocking) {
   if (kind < cudaMemcpyHostToHost || kind > cudaMemcpyDefault) return record(cudaErrorInvalidValue);
   if (bytes == 0) return cudaSuccess;
+  DeviceState& s = state();
+  if (no_device()) return record(cudaErrorNoDevice);
   if (dst == nullptr || src == nullptr) return record(cudaErrorInvalidValue);
+  bool to_device = kind == cudaMemcpyHostToDevice || kind == cudaMemcpyDeviceToDevice;
+  bool from_device = kind == cudaMemcpyDeviceToHost || kind == cudaMemcpyDeviceToDevice;
   {
-    DeviceState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!range_is_valid(s, dst, bytes) || !range_is_valid(s, src, bytes)) return record(cudaErrorInvalidValue);
+    if (kind == cudaMemcpyDefault) {
+      to_device = inside_allocation(s, dst);
+      from_device = inside_allocation(s, src);
+    }
+  }
+  // Copies between host buffers are no transfers: neither counted nor made to fail.
+  if (to_device || from_device) {
+    AtomicCounters& c = s.counted;
+    (!from_device ? c.copies_to_device : !to_device ? c.copies_to_host : c.copies_on_device)
+        .fetch_add(1, std::memory_order_relaxed);
+    if (blocking && to_device != from_device) c.synchronisations.fetch_add(1, std::memory_order_relaxed);
+    if (count_and_pick(s.copy_calls, s.fail_copy)) return record(cudaErrorLaunchFailure);
   }
   std::memmove(dst, src, bytes);
   return cudaSuccess;
 }
 
-extern "C" cudaError_t cudaMemset(void* dst, int value, std::size_t bytes) {
+cudaError_t set_bytes(void* dst, int value, std::size_t bytes) {
   if (bytes == 0) return cudaSuccess;
+  DeviceState& s = state();
+  if (no_device()) return record(cudaErrorNoDevice);
   if (dst == nullptr) return record(cudaErrorInvalidValue);
   {
-    DeviceState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!range_is_valid(s, dst, bytes)) return record(cudaErrorInvalidValue);
   }
+  s.counted.memsets.fetch_add(1, std::memory_order_relaxed);
+  if (count_and_pick(s.memset_calls, s.fail_memset)) return record(cudaErrorLaunchFailure);
   std::memset(dst, value, bytes);
   return cudaSuccess;
 }
 
-extern "C" cudaError_t cudaDeviceSynchronize() { return cudaSuccess; }
+}  // namespace
+
+extern "C" cudaError_t cudaMemcpy(void* dst, const void* src, std::size_t bytes, cudaMemcpyKind kind) {
+  return copy(dst, src, bytes, kind, true);
+}
+
+// The default stream runs everything in order and the host backend at once,
+// so the asynchronous forms differ only in what they count.
+extern "C" cudaError_t cudaMemcpyAsync(void* dst, const void* src, std::size_t bytes, cudaMemcpyKind kind,
+                                       cudaStream_t /*stream*/) {
+  return copy(dst, src, bytes, kind, false);
+}
+
+extern "C" cudaError_t cudaMemset(void* dst, int value, std::size_t bytes) { return set_bytes(dst, value, bytes); }
+
+extern "C" cudaError_t cudaMemsetAsync(void* dst, int value, std::size_t bytes, cudaStream_t /*stream*/) {
+  return set_bytes(dst, value, bytes);
+}
+
+// Page-locked host memory: plain host memory here, counted apart from device buffers.
+extern "C" cudaError_t cudaMallocHost(void** ptr, std::size_t bytes) {
+  if (ptr == nullptr) return record(cudaErrorInvalidValue);
+  *ptr = nullptr;
+  if (no_device()) return record(cudaErrorNoDevice);
+  state().counted.pinned_allocations.fetch_add(1, std::memory_order_relaxed);
+  void* p = std::malloc(bytes == 0 ? 1 : bytes);
+  if (p == nullptr) return record(cudaErrorMemoryAllocation);
+  *ptr = p;
+  return cudaSuccess;
+}
+
+extern "C" cudaError_t cudaFreeHost(void* ptr) {
+  if (ptr == nullptr) return cudaSuccess;
+  state().counted.pinned_frees.fetch_add(1, std::memory_order_relaxed);
+  std::free(ptr);
+  return cudaSuccess;
+}
+
+extern "C" cudaError_t cudaDeviceSynchronize() {
+  if (no_device()) return record(cudaErrorNoDevice);
+  state().counted.synchronisations.fetch_add(1, std::memory_order_relaxed);
+  return cudaSuccess;
+}
+
+extern "C" cudaError_t cudaStreamSynchronize(cudaStream_t /*stream*/) {
+  if (no_device()) return record(cudaErrorNoDevice);
+  state().counted.synchronisations.fetch_add(1, std::memory_order_relaxed);
+  return cudaSuccess;
+}
 
 extern "C" cudaError_t cudaGetLastError() {
   const cudaError_t e = last_error;

@@ -19,6 +19,10 @@ template <class T>
 inline cudaError_t cudaMalloc(T** ptr, std::size_t bytes) {
   return cudaMalloc(reinterpret_cast<void**>(ptr), bytes);
 }
+template <class T>
+inline cudaError_t cudaMallocHost(T** ptr, std::size_t bytes) {
+  return cudaMallocHost(reinterpret_cast<void**>(ptr), bytes);
+}
 
 // Index variables of the thread being run; each worker thread has its own.
 // __thread rather than thread_local: such a variable cannot need dynamic
@@ -64,6 +68,8 @@ inline T atomicMin(T* address, T value) {
   return old;
 }
 
+#include "common/runtime_counters.h"
+
 // Controls and counters of the host device, for tests and for the launcher.
 namespace hostrt {
 
@@ -79,15 +85,40 @@ void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes,
 // Worker threads for kernel blocks (0: all cores).
 void set_worker_threads(int n);
 
+// The order in which the threads of a block (and the blocks a worker takes
+// together) run. Kernels must be right in any order, as on a GPU; the other
+// orders show where one is not. The environment variable
+// PG_HOST_THREAD_ORDER=forward|reverse|shuffle chooses it for a whole
+// process; reset() returns to that choice. Shuffled orders are fixed by the
+// launch's number and the block's index.
+enum class ThreadOrder { forward, reverse, shuffle };
+void set_thread_order(ThreadOrder order);
+ThreadOrder thread_order();
+// The thread indices of the block being run, in the order to run them, or
+// null for index order.
+const unsigned int* thread_permutation(unsigned int threads);
+
 // Failure injection: the cudaMalloc call with this 1-based number (counted
 // from the last reset) fails with cudaErrorMemoryAllocation; 0 disables it. A
 // byte budget fails every allocation that would take the bytes in use above it.
 void fail_allocation(std::size_t k);
 void set_byte_budget(std::size_t bytes);
+// The k-th copy (cudaMemcpy or cudaMemcpyAsync), the k-th cudaMemset(Async)
+// and the k-th launch, counted from the last reset, fail with
+// cudaErrorLaunchFailure, as calls after a fault on a device do; a failed
+// launch runs nothing and sets the last error. 0 disables each.
+void fail_copy(std::size_t k);
+void fail_memset(std::size_t k);
+void fail_launch(std::size_t k);
+// With 0 devices every call that needs one (allocations, copies, launches,
+// cudaSetDevice) fails with cudaErrorNoDevice, as the runtime's do.
 void set_device_count(int n);
+// What cudaGetDeviceProperties reports for device 0 (multiProcessorCount,
+// sharedMemPerBlock, ...); the limits of launches follow it.
 void set_device_properties(const cudaDeviceProp& prop);
 cudaDeviceProp default_device_properties();
-// Restores all of the above to their defaults and restarts the counters.
+// Restores all of the above to their defaults (the thread order to the
+// environment's) and restarts the counters.
 void reset();
 
 std::size_t allocation_count();     // successful and failed cudaMalloc calls since reset

@@ -35,8 +35,9 @@ template <class... Params>
 void run_block(unsigned int /*block*/, const void* context) {
   const LaunchContext<Params...>& launch = *static_cast<const LaunchContext<Params...>*>(context);
   const unsigned int threads = blockDim.x;
+  const unsigned int* order = thread_permutation(threads);  // null unless a test mode reorders them
   for (unsigned int t = 0; t < threads; ++t) {
-    threadIdx = uint3{t, 0, 0};
+    threadIdx = uint3{order == nullptr ? t : order[t], 0, 0};
     std::apply(launch.kernel, launch.args);
   }
 }

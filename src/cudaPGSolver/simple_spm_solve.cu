@@ -6,19 +6,19 @@
 
 void simple_spm_solve(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
                       TimeList* list, SpmStats* stats) {
-  spm_node_loop(memory, game, properties, list, stats, kernel::simple_spm_iteration,
+  spm_node_loop(memory, game, properties, list, stats, kernel::simple_spm_lift_pass,
                 SpmVariant{"kernel::simple_spm_iteration", true});
 }
 
 void simple_spm_solve_wl(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
                          TimeList* list, SpmStats* stats) {
-  spm_work_list_loop(memory, game, properties, list, stats, kernel::simple_spm_iteration_wl,
+  spm_work_list_loop(memory, game, properties, list, stats, kernel::simple_spm_lift_pass,
                      SpmVariant{"kernel::simple_spm_iteration_wl", true});
 }
 
 void simple_spm_solve_oan(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
                           TimeList* list, SpmStats* stats) {
-  spm_active_nodes_loop(memory, game, properties, list, stats, kernel::simple_spm_iteration_oan,
+  spm_active_nodes_loop(memory, game, properties, list, stats, kernel::simple_spm_lift_pass,
                         SpmVariant{"kernel::simple_spm_iteration_oan", true});
 }
 

@@ -152,6 +152,93 @@ SpmLaunch spm_common_start(DeviceMemoryPtr& memory, const ParityGame& game, cons
                    static_cast<std::size_t>(block) * ranks.valuation_dim * 4};
 }
 
+kernel::LiftArgs spm_lift_args(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch) {
+  return kernel::LiftArgs{memory.rank_counter, memory.rank_counter, memory.valuation,
+                          reinterpret_cast<unsigned int*>(memory.valuation_next),
+                          memory.color,        memory.owner,     memory.n_succ,
+                          memory.succ_begin,   memory.succ_array, n_nodes,
+                          launch.valuation_dim, launch.top_parity};
+}
+
+namespace {
+uint32_t chain_budget = kernel::default_chain_budget;
+}  // namespace
+
+void set_spm_chain_budget(uint32_t lifts) { chain_budget = lifts < 1 ? 1 : lifts; }
+
+uint32_t spm_chain_budget(unsigned int batch_size) {
+  const uint64_t growing = 64ull * batch_size * batch_size;
+  return growing < chain_budget ? static_cast<uint32_t>(growing) : chain_budget;
+}
+
+kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, const uint32_t* list, uint32_t count,
+                               uint32_t* flags, bool chain) {
+  return kernel::PassArgs{mode,         list,          count,             flags,
+                          chain,        chain_budget,  memory.go_on,      memory.n_pred,
+                          memory.pred_begin, memory.pred_array};
+}
+
+void clear_pass_report(DeviceMemoryPtr& memory) {
+  check_cuda(cudaMemsetAsync(memory.go_on, 0, 1, 0), "error while clearing go_on");
+  check_cuda(cudaMemsetAsync(memory.rank_counter, 0, 4, 0), "error while clearing the pass report");
+}
+
+uint32_t read_pass_report(const DeviceMemoryPtr& memory) {
+  uint32_t report = 0;
+  check_cuda(cudaMemcpy(&report, memory.rank_counter, 4, cudaMemcpyDeviceToHost),
+             "error while copying the pass report to host");
+  return report;
+}
+
+namespace {
+
+// The stable class's player wins every node still undecided; with
+// strategies asked for, its nodes among them take their least successors
+// first.
+void finish_spm(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch, uint32_t first_component,
+                uint32_t winner) {
+  if (memory.strategy != nullptr) {
+    launch_kernel(kernel::spm_strategy, blocks_for(n_nodes, aux_block), aux_block, 0,
+                  static_cast<const int*>(memory.valuation), launch.valuation_dim, first_component, winner,
+                  launch.valuation_dim < 3, static_cast<const color_t*>(memory.color),
+                  static_cast<const uint8_t*>(memory.owner), static_cast<const uint32_t*>(memory.n_succ),
+                  static_cast<const uint32_t*>(memory.succ_begin), static_cast<const uint32_t*>(memory.succ_array),
+                  memory.strategy, n_nodes);
+    check_launch("kernel::spm_strategy");
+  }
+  finalize_simple_spm(memory, n_nodes, winner);
+}
+
+}  // namespace
+
+bool spm_loop_done(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch, bool one_sided,
+                   uint32_t report, bool decisions_allowed) {
+  if (report & kernel::deferred_lift) return false;
+  if (!decisions_allowed && (report & kernel::decided_node)) return false;
+  const bool odd_stable = (report & kernel::raised_odd_class) == 0;
+  const bool even_stable = (report & kernel::raised_even_class) == 0;
+  if (one_sided) {
+    if (!even_stable) return false;
+    finish_spm(memory, n_nodes, launch, 2, launch.top_parity);
+    return true;
+  }
+  if (odd_stable) {
+    finish_spm(memory, n_nodes, launch, 1, 1 - launch.top_parity);
+    return true;
+  }
+  if (even_stable) {
+    finish_spm(memory, n_nodes, launch, 2, launch.top_parity);
+    return true;
+  }
+  return false;
+}
+
+bool spm_worth_checking(bool one_sided, uint32_t report) {
+  if ((report & kernel::deferred_lift) == 0) return false;
+  const bool even_stable = (report & kernel::raised_even_class) == 0;
+  return one_sided ? even_stable : even_stable || (report & kernel::raised_odd_class) == 0;
+}
+
 void store_go_on(DeviceMemoryPtr& memory, bool value) {
   check_cuda(cudaMemcpy(memory.go_on, &value, 1, cudaMemcpyHostToDevice), "error while copying go_on to device");
 }
@@ -170,9 +257,9 @@ void check_launch(const char* kernel_name) {
   check_last_error(std::string(kernel_name) + " could not be launched: ");
 }
 
-void finalize_simple_spm(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t top_parity) {
+void finalize_simple_spm(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t winner) {
   launch_kernel(kernel::simple_spm_iteration_finalize, blocks_for(n_nodes, aux_block), aux_block, 0, memory.color,
-                n_nodes, top_parity);
+                n_nodes, winner);
   check_launch("kernel::simple_spm_iteration_finalize");
   synchronize("kernel::simple_spm_iteration_finalize");
 }

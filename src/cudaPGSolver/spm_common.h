@@ -9,6 +9,7 @@
 #include "common/platform.h"
 #include "cudaPGSolver/device_memory_ptr.h"
 #include "host/parity_game.h"
+#include "kernels/spm_in_place.h"
 #include "host/time_list.h"
 
 struct ColorRanks {
@@ -68,6 +69,41 @@ struct SpmLaunch {
 SpmLaunch spm_common_start(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
                            bool with_work_list, TimeList* list, SpmStats* stats);
 
+// The arguments of the in-place pass kernels: the game and its measures
+// (versions in valuation_next), and which nodes a pass lifts.
+kernel::LiftArgs spm_lift_args(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch);
+kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, const uint32_t* list, uint32_t count,
+                               uint32_t* flags, bool chain = true);
+
+// The pass report (kernel::PassReport bits) lives in rank_counter[0], an
+// entry that bounds no component. Clearing it (and go_on) is queued behind
+// the launches before it; reading it waits for them.
+void clear_pass_report(DeviceMemoryPtr& memory);
+uint32_t read_pass_report(const DeviceMemoryPtr& memory);
+// Whether passes with this report end the loop; if so, gives the nodes still
+// undecided to their winner. Chained passes that deferred no lift and raised
+// no measure of one class leave that class at its least fixed point (every
+// node whose successors changed or were decided was lifted again after the
+// change), so every node it does not put at top is won by the class's
+// player: 1 - top_parity for the odd components, top_parity for the even
+// ones (the one-sided measure). A pass without chains proves the same only
+// when it lifted every undecided node and decided none (decisions_allowed
+// false).
+bool spm_loop_done(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch, bool one_sided,
+                   uint32_t report, bool decisions_allowed = true);
+// Whether one class was stable in a batch that cannot end the loop because
+// it deferred lifts (the chains ran out): a pass without chains may then.
+bool spm_worth_checking(bool one_sided, uint32_t report);
+
+// The most lifts one thread's chain runs per pass (at least 1, which lifts
+// each listed node once per pass); kernel::default_chain_budget unless set.
+void set_spm_chain_budget(uint32_t lifts);
+// The budget of the passes of a batch: small in the first batches, so that a
+// class of measures that climbs towards top (the two-sided measures keep one
+// that will) does not run far before the other class is seen to be stable;
+// growing fourfold per batch up to the full budget.
+uint32_t spm_chain_budget(unsigned int batch_size);
+
 // Device steps of the iteration loops; every status is checked.
 void store_go_on(DeviceMemoryPtr& memory, bool value);
 bool load_go_on(const DeviceMemoryPtr& memory);
@@ -75,8 +111,8 @@ void synchronize(const char* kernel_name);
 // A launch the runtime refused ran nothing; carrying on would read an
 // untouched go_on as convergence, so it is an error.
 void check_launch(const char* kernel_name);
-// Gives every node left undecided by a one-sided solve to top_parity.
-void finalize_simple_spm(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t top_parity);
+// Gives every node left undecided to winner (kernel::simple_spm_iteration_finalize).
+void finalize_simple_spm(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t winner);
 
 // Seconds since the given steady-clock reading, and the reading now.
 double seconds_now();

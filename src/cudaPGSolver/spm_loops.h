@@ -1,29 +1,34 @@
 #pragma once
 // The three iteration loops of the progress-measure solvers, each shared by
-// the two-sided and the one-sided lift: the caller passes the lifting kernel
-// and whether the one-sided final kernel has to run.
+// the two-sided and the one-sided lift: the caller passes the pass kernel and
+// whether the one-sided final kernel has to run.
+//
+// Every loop lifts in place (kernels/spm_in_place.h): measures live in
+// valuation and are raised where they lie; valuation_next no longer holds a
+// second copy of the measures but each node's version word (the first int of
+// its row), which gives every row one writer at a time and lets readers see
+// a torn row. Passes run in batches between two reads of go_on.
 #include "cudaPGSolver/spm_common.h"
 #include "kernels/spm_kernel.h"
 
-typedef decltype(&kernel::spm_iteration) NodeLiftKernel;
-typedef decltype(&kernel::spm_iteration_wl) WorkListLiftKernel;
-typedef decltype(&kernel::spm_iteration_oan) ActiveNodesLiftKernel;
+typedef decltype(&kernel::spm_lift_pass) LiftPassKernel;
 
 struct SpmVariant {
-  const char* kernel_name;  // for failure messages
+  const char* kernel_name;  // the variant's lifting kernel as failure messages name it
   bool one_sided;           // runs kernel::simple_spm_iteration_finalize after the loop
 };
 
-// Lifts every node in every iteration, exchanging the valuation buffers.
+// Lifts every node in every pass.
 void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
-                   TimeList* list, SpmStats* stats, NodeLiftKernel lift, SpmVariant variant);
+                   TimeList* list, SpmStats* stats, LiftPassKernel lift, SpmVariant variant);
 
-// Lifts the nodes of the work list; the changed nodes' predecessors form the next one.
+// Lifts every node in the first pass, then only the nodes flagged in
+// work_list_permutation: those whose lift had to wait.
 void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
-                        TimeList* list, SpmStats* stats, WorkListLiftKernel lift, SpmVariant variant);
+                        TimeList* list, SpmStats* stats, LiftPassKernel lift, SpmVariant variant);
 
 // Lifts the nodes of the active list, which is compacted every eleventh
-// iteration while the launch needs more blocks than the device has
+// pass while the launch needs more blocks than the device has
 // multiprocessors.
 void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
-                           TimeList* list, SpmStats* stats, ActiveNodesLiftKernel lift, SpmVariant variant);
+                           TimeList* list, SpmStats* stats, LiftPassKernel lift, SpmVariant variant);

@@ -1,39 +1,51 @@
-#include <utility>
-
+#include "common/device_flag.h"
 #include "common/launch.h"
 #include "cudaPGSolver/spm_loops.h"
 #include "cudaPGSolver/spm_solvers.h"
 
 void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
-                   TimeList* list, SpmStats* stats, NodeLiftKernel lift, SpmVariant variant) {
+                   TimeList* list, SpmStats* stats, LiftPassKernel lift, SpmVariant variant) {
   const SpmLaunch launch = spm_common_start(memory, game, properties, false, list, stats);
   const double started = seconds_now();
   const uint32_t n = game.n_nodes;
   const unsigned int grid = blocks_for(n, launch.block_size);
-  for (;;) {
-    store_go_on(memory, false);
-    synchronize(variant.kernel_name);
-    launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, memory.rank_counter, memory.valuation,
-                  memory.valuation_next, memory.go_on, memory.color, memory.owner, memory.n_succ,
-                  memory.succ_begin, memory.succ_array, n, launch.valuation_dim, launch.top_parity);
-    check_launch(variant.kernel_name);
-    synchronize(variant.kernel_name);
-    if (stats) {
-      ++stats->iterations;
-      stats->lifted += n;
+  const kernel::LiftArgs args = spm_lift_args(memory, n, launch);
+  kernel::PassArgs pass = spm_pass_args(memory, kernel::every_node, nullptr, n, nullptr);
+  // Extra passes after the fixed point change nothing: several run between
+  // two reads of the pass report.
+  for (PassBatch batch;; batch.grow()) {
+    clear_pass_report(memory);
+    pass.budget = spm_chain_budget(batch.size());
+    for (unsigned int i = 0; i < batch.size(); ++i) {
+      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args, pass);
+      check_launch(variant.kernel_name);
+      if (stats) {
+        ++stats->iterations;
+        stats->lifted += n;
+      }
     }
-    if (!load_go_on(memory)) break;
-    // This iteration's measures are the next one's input.
-    std::swap(memory.valuation, memory.valuation_next);
+    const uint32_t report = read_pass_report(memory);
+    if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
+    if (spm_worth_checking(variant.one_sided, report)) {
+      // One pass over every undecided node without chains, to see whether
+      // the stable class is at its fixed point.
+      clear_pass_report(memory);
+      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args,
+                    spm_pass_args(memory, kernel::every_node, nullptr, n, nullptr, false));
+      check_launch(variant.kernel_name);
+      if (stats) {
+        ++stats->iterations;
+        stats->lifted += n;
+      }
+      if (spm_loop_done(memory, n, launch, variant.one_sided, read_pass_report(memory), false)) break;
+    }
   }
-  if (variant.one_sided) finalize_simple_spm(memory, n, launch.top_parity);
   if (stats) stats->lifting_seconds = seconds_now() - started;
 }
 
 void spm_solve(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties, TimeList* list,
                SpmStats* stats) {
-  spm_node_loop(memory, game, properties, list, stats, kernel::spm_iteration,
-                SpmVariant{"kernel::spm_iteration", false});
+  spm_node_loop(memory, game, properties, list, stats, kernel::spm_lift_pass, SpmVariant{"kernel::spm_iteration", false});
 }
 
 void spm_solve(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties, TimeList* list) {

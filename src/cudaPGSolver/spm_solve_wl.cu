@@ -1,49 +1,58 @@
-#include <cstddef>
-
-#include "common/check_cuda.h"
+#include "common/device_flag.h"
 #include "common/launch.h"
 #include "cudaPGSolver/spm_loops.h"
 #include "cudaPGSolver/spm_solvers.h"
 #include "kernels/auxiliary_kernel.h"
 
 void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
-                        TimeList* list, SpmStats* stats, WorkListLiftKernel lift, SpmVariant variant) {
-  const SpmLaunch launch = spm_common_start(memory, game, properties, true, list, stats);
+                        TimeList* list, SpmStats* stats, LiftPassKernel lift, SpmVariant variant) {
+  const SpmLaunch launch = spm_common_start(memory, game, properties, false, list, stats);
   const double started = seconds_now();
   const uint32_t n = game.n_nodes;
-  const std::size_t valuation_bytes = static_cast<std::size_t>(n) * launch.valuation_dim * 4;
-  uint32_t count = n;
-  for (;;) {
-    store_go_on(memory, false);
-    // All n + 1 entries, so that the prefix sum never reads a stale flag.
-    launch_kernel(kernel::zero_mem, blocks_for(n + 1, 256), 256, 0, memory.work_list_permutation, n + 1);
-    // Only listed nodes write valuation_next: bring both buffers level first.
-    check_cuda(cudaMemcpy(memory.valuation, memory.valuation_next, valuation_bytes, cudaMemcpyDeviceToDevice),
-               "error while copying valuation_next to valuation");
-    synchronize(variant.kernel_name);
-    launch_kernel(lift, blocks_for(count, launch.block_size), launch.block_size, launch.shared_bytes,
-                  memory.rank_counter, memory.valuation, memory.valuation_next, memory.go_on, memory.work_list,
-                  memory.work_list_permutation, memory.color, memory.owner, memory.n_succ, memory.n_pred,
-                  memory.succ_begin, memory.pred_begin, memory.succ_array, memory.pred_array, count, n,
-                  launch.valuation_dim, launch.top_parity);
-    check_launch(variant.kernel_name);
-    synchronize(variant.kernel_name);
-    if (stats) {
-      ++stats->iterations;
-      stats->lifted += count;
+  const unsigned int grid = blocks_for(n, launch.block_size);
+  // A raised node's predecessors are lifted by the raising thread's chain;
+  // the flags name only the nodes whose lift had to wait, and each pass after
+  // the first lifts just those.
+  launch_kernel(kernel::zero_mem, blocks_for(n + 1, 256), 256, 0, memory.work_list_permutation, n + 1);
+  check_launch("kernel::zero_mem");
+  const kernel::LiftArgs args = spm_lift_args(memory, n, launch);
+  bool first = true;
+  for (PassBatch batch;; batch.grow()) {
+    clear_pass_report(memory);
+    for (unsigned int i = 0; i < batch.size(); ++i) {
+      kernel::PassArgs pass = spm_pass_args(memory, first ? kernel::every_node : kernel::flagged_nodes, nullptr, n,
+                                            memory.work_list_permutation);
+      pass.budget = spm_chain_budget(batch.size());
+      first = false;
+      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args, pass);
+      check_launch(variant.kernel_name);
+      if (stats) {
+        ++stats->iterations;
+        stats->lifted += n;
+      }
     }
-    if (!load_go_on(memory)) break;
-    count = memory.rebuild_work_list();
-    check_launch("kernel::update_work_list");
-    synchronize("kernel::update_work_list");
+    const uint32_t report = read_pass_report(memory);
+    if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
+    if (spm_worth_checking(variant.one_sided, report)) {
+      // One pass over every undecided node without chains, to see whether
+      // the stable class is at its fixed point.
+      clear_pass_report(memory);
+      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args,
+                    spm_pass_args(memory, kernel::every_node, nullptr, n, memory.work_list_permutation, false));
+      check_launch(variant.kernel_name);
+      if (stats) {
+        ++stats->iterations;
+        stats->lifted += n;
+      }
+      if (spm_loop_done(memory, n, launch, variant.one_sided, read_pass_report(memory), false)) break;
+    }
   }
-  if (variant.one_sided) finalize_simple_spm(memory, n, launch.top_parity);
   if (stats) stats->lifting_seconds = seconds_now() - started;
 }
 
 void spm_solve_wl(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,
                   TimeList* list, SpmStats* stats) {
-  spm_work_list_loop(memory, game, properties, list, stats, kernel::spm_iteration_wl,
+  spm_work_list_loop(memory, game, properties, list, stats, kernel::spm_lift_pass,
                      SpmVariant{"kernel::spm_iteration_wl", false});
 }
 

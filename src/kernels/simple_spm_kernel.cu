@@ -2,9 +2,30 @@
 
 #include <cstddef>
 
+#include "common/work_counters.h"
+#include "kernels/spm_in_place.h"
 #include "kernels/spm_measure.h"
 
 namespace kernel {
+
+namespace {
+
+// Keeps in best the better of best's and row's measure over the even
+// components up to c (sign +1: the larger is better); ties keep best.
+template <class Row>
+__device__ inline void merge_one_sided(int* best, Row row, unsigned int c, int sign) {
+  int decided = 0;
+  for (unsigned int i = 2; i <= c; i += 2) {
+    const int x = row[i];
+    if (decided == 0) {
+      decided = sign * compare_sign(best[i], x);
+      if (decided > 0) break;  // best already preferred
+    }
+    best[i] = x;
+  }
+}
+
+}  // namespace
 
 __device__ bool simple_spm_iteration_main(const unsigned int* rank_counter, unsigned int v, const int* valuation,
                                           int* valuation_next, unsigned short* color, const unsigned char* owner,
@@ -42,33 +63,28 @@ __device__ bool simple_spm_iteration_main(const unsigned int* rank_counter, unsi
         color[v] = static_cast<unsigned short>(o);
         succ_array[b] = w;
         n_succ[v] = 1;
+        work_counters::count(work_counters::decision);
         return true;
       }
       --end;
       succ_array[e] = succ_array[end];
       continue;
     }
-    const int* row = valuation + static_cast<std::size_t>(w) * valuation_dim;
-    int decided = 0;
-    for (unsigned int i = 2; i <= c; i += 2) {
-      const int x = row[i];
-      if (decided == 0) {
-        decided = sign * compare_sign(best[i], x);
-        if (decided > 0) break;  // best already preferred
-      }
-      best[i] = x;
-    }
+    merge_one_sided(best, valuation + static_cast<std::size_t>(w) * valuation_dim, c, sign);
     ++e;
   }
 
   n_succ[v] = end - b;
+  work_counters::count(work_counters::lift);
   if (end == b) {
     color[v] = static_cast<unsigned short>(1 - o);
+    work_counters::count(work_counters::decision);
     return true;
   }
   const unsigned int p = color[v] & 1u;
   if (p != top_parity && !raise_measure(best, rank_counter, c)) {
     color[v] = static_cast<unsigned short>(p);
+    work_counters::count(work_counters::decision);
     return true;
   }
   const int* old_row = valuation + static_cast<std::size_t>(v) * valuation_dim;
@@ -78,6 +94,7 @@ __device__ bool simple_spm_iteration_main(const unsigned int* rank_counter, unsi
     if (best[i] != old_row[i]) changed = true;
     next_row[i] = best[i];
   }
+  if (changed) work_counters::count(work_counters::raise);
   return changed;
 }
 
@@ -123,9 +140,135 @@ __global__ void simple_spm_iteration_oan(const unsigned int* rank_counter, const
     *go_on = true;
 }
 
+__global__ void spm_strategy(const int* valuation, unsigned int valuation_dim, unsigned int first, unsigned int winner,
+                             bool any_successor, const unsigned short* color, const unsigned char* owner,
+                             const unsigned int* n_succ, const unsigned int* succ_begin,
+                             const unsigned int* succ_array, unsigned int* strategy, unsigned int n) {
+  const unsigned int v = blockIdx.x * blockDim.x + threadIdx.x;
+  if (v >= n || owner[v] != winner || n_succ[v] == 0) return;
+  const unsigned int b = succ_begin[v];
+  if (any_successor) {
+    if (color[v] == winner || color[v] >= 2) strategy[v] = succ_array[b];
+    return;
+  }
+  if (color[v] < 2) return;
+  unsigned int best = 0xFFFFFFFFu;
+  const int* best_row = nullptr;
+  for (unsigned int e = b; e < b + n_succ[v]; ++e) {
+    const unsigned int w = succ_array[e];
+    if (color[w] < 2) continue;
+    const int* row = valuation + static_cast<std::size_t>(w) * valuation_dim;
+    bool less = best_row == nullptr;
+    for (unsigned int i = first; !less && i < valuation_dim; i += 2) {
+      if (row[i] != best_row[i]) {
+        less = row[i] < best_row[i];
+        break;
+      }
+    }
+    if (less) {
+      best = w;
+      best_row = row;
+    }
+  }
+  if (best != 0xFFFFFFFFu) strategy[v] = best;
+}
+
 __global__ void simple_spm_iteration_finalize(unsigned short* color, unsigned int n, unsigned int top_parity) {
   const unsigned int v = blockIdx.x * blockDim.x + threadIdx.x;
   if (v < n && color[v] != 1 - top_parity) color[v] = static_cast<unsigned short>(top_parity);
 }
+
+__device__ int SimpleSpmInPlaceLift::operator()(const LiftArgs& a, unsigned int v) const {
+  if (a.valuation_dim < 3) {
+    // One colour rank: every play is won by top_parity (colours only).
+    const bool changed = a.color[v] != a.top_parity;
+    a.color[v] = static_cast<unsigned short>(a.top_parity);
+    if (!changed) return lift_unchanged;
+    report_pass(a.report, decided_node);
+    return lift_changed;
+  }
+  if ((a.color[v] >> 1) == 0 || a.n_succ[v] == 0) return lift_unchanged;
+  unsigned int* version = a.versions + static_cast<std::size_t>(v) * a.valuation_dim;
+  unsigned int seen = 0;
+  if (!lock_row(version, seen)) return lift_deferred;
+  const int result = lift_locked(a, v);
+  unlock_row(version, seen, result == lift_changed);
+  return result;
+}
+
+__device__ int SimpleSpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int v) const {
+  const unsigned int c = a.color[v] >> 1;
+  if (c == 0) return lift_unchanged;
+  const unsigned int count = a.n_succ[v];
+  if (count == 0) return lift_unchanged;
+  const unsigned int o = a.owner[v];
+  const unsigned int b = a.succ_begin[v];
+  unsigned int end = b + count;
+  const unsigned int dim = a.valuation_dim;
+
+  PG_DYNAMIC_SHARED(int, nxt_buffer);
+  int* best = nxt_buffer + threadIdx.x * dim;
+  for (unsigned int i = 2; i < dim; i += 2) best[i] = 0;
+  if (o == a.top_parity && a.color[v] > 3) best[2] = static_cast<int>(a.n_nodes + 1);
+  const int sign = o == a.top_parity ? -1 : 1;
+  int* own = a.valuation + static_cast<std::size_t>(v) * dim;
+
+  unsigned int e = b;
+  while (e < end) {
+    const unsigned int w = a.succ_array[e];
+    const unsigned int cw = a.color[w];
+    if (cw < 2) {
+      if (cw == o) {
+        a.color[v] = static_cast<unsigned short>(o);
+        a.succ_array[b] = w;
+        a.n_succ[v] = 1;
+        work_counters::count(work_counters::decision);
+        report_pass(a.report, decided_node);
+        return lift_changed;
+      }
+      --end;
+      a.succ_array[e] = a.succ_array[end];
+      continue;
+    }
+    if (w == v) {
+      merge_one_sided(best, static_cast<const int*>(own), c, sign);
+    } else {
+      const unsigned int* version = a.versions + static_cast<std::size_t>(w) * dim;
+      unsigned int seen = 0;
+      const bool readable = begin_row_read(version, seen);
+      if (readable)
+        merge_one_sided(best, static_cast<const volatile int*>(a.valuation + static_cast<std::size_t>(w) * dim), c,
+                        sign);
+      if (!readable || !end_row_read(version, seen)) {
+        a.n_succ[v] = end - b;
+        return lift_deferred;
+      }
+    }
+    ++e;
+  }
+
+  a.n_succ[v] = end - b;
+  work_counters::count(work_counters::lift);
+  if (end == b) {
+    a.color[v] = static_cast<unsigned short>(1 - o);
+    work_counters::count(work_counters::decision);
+    report_pass(a.report, decided_node);
+    return lift_changed;
+  }
+  const unsigned int p = a.color[v] & 1u;
+  if (p != a.top_parity && !raise_measure(best, a.rank_counter, c)) {
+    a.color[v] = static_cast<unsigned short>(p);
+    work_counters::count(work_counters::decision);
+    report_pass(a.report, decided_node);
+    return lift_changed;
+  }
+  // Measures only grow. Even components above c are 0 in best and in own.
+  if (!keep_greater(own, best, 2, c)) return lift_unchanged;
+  work_counters::count(work_counters::raise);
+  report_pass(a.report, raised_even_class);
+  return lift_changed;
+}
+
+__global__ void simple_spm_lift_pass(LiftArgs lift, PassArgs pass) { lift_pass(SimpleSpmInPlaceLift(), lift, pass); }
 
 }  // namespace kernel

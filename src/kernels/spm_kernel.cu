@@ -2,9 +2,34 @@
 
 #include <cstddef>
 
+#include "common/work_counters.h"
+#include "kernels/spm_in_place.h"
 #include "kernels/spm_measure.h"
 
 namespace kernel {
+
+namespace {
+
+// Keeps in best, separately for each class, the better of best's and row's
+// measure over the components up to c (sign_odd: +1 where the odd class
+// prefers the larger value); ties keep best.
+template <class Row>
+__device__ inline void merge_two_sided(int* best, Row row, unsigned int c, int sign_odd) {
+  int decided_odd = 0, decided_even = 0;
+  for (unsigned int i = 1; i <= c; ++i) {
+    const int x = row[i];
+    const bool odd = (i & 1u) != 0;
+    int& decided = odd ? decided_odd : decided_even;
+    const int other = odd ? decided_even : decided_odd;
+    if (decided == 0) {
+      decided = (odd ? sign_odd : -sign_odd) * compare_sign(best[i], x);
+      if (decided > 0 && other > 0) break;  // both classes already prefer best
+    }
+    if (decided < 0) best[i] = x;
+  }
+}
+
+}  // namespace
 
 __device__ bool spm_iteration_main(const unsigned int* rank_counter, unsigned int v, const int* valuation,
                                    int* valuation_next, unsigned short* color, const unsigned char* owner,
@@ -37,6 +62,7 @@ __device__ bool spm_iteration_main(const unsigned int* rank_counter, unsigned in
         color[v] = static_cast<unsigned short>(o);
         succ_array[b] = w;
         n_succ[v] = 1;
+        work_counters::count(work_counters::decision);
         return true;
       }
       // Won by the opponent: the owner never wants to go there.
@@ -44,30 +70,21 @@ __device__ bool spm_iteration_main(const unsigned int* rank_counter, unsigned in
       succ_array[e] = succ_array[end];
       continue;
     }
-    const int* row = valuation + static_cast<std::size_t>(w) * valuation_dim;
-    int decided_odd = 0, decided_even = 0;
-    for (unsigned int i = 1; i <= c; ++i) {
-      const int x = row[i];
-      const bool odd = (i & 1u) != 0;
-      int& decided = odd ? decided_odd : decided_even;
-      const int other = odd ? decided_even : decided_odd;
-      if (decided == 0) {
-        decided = (odd ? sign_odd : -sign_odd) * compare_sign(best[i], x);
-        if (decided > 0 && other > 0) break;  // both classes already prefer best
-      }
-      if (decided < 0) best[i] = x;
-    }
+    merge_two_sided(best, valuation + static_cast<std::size_t>(w) * valuation_dim, c, sign_odd);
     ++e;
   }
 
   n_succ[v] = end - b;
+  work_counters::count(work_counters::lift);
   if (end == b) {
     // Every successor is won by the opponent.
     color[v] = static_cast<unsigned short>(1 - o);
+    work_counters::count(work_counters::decision);
     return true;
   }
   if (!raise_measure(best, rank_counter, c)) {
     color[v] = static_cast<unsigned short>(color[v] & 1u);
+    work_counters::count(work_counters::decision);
     return true;
   }
   const int* old_row = valuation + static_cast<std::size_t>(v) * valuation_dim;
@@ -77,6 +94,7 @@ __device__ bool spm_iteration_main(const unsigned int* rank_counter, unsigned in
     if (best[i] != old_row[i]) changed = true;
     next_row[i] = best[i];
   }
+  if (changed) work_counters::count(work_counters::raise);
   return changed;
 }
 
@@ -119,5 +137,94 @@ __global__ void spm_iteration_oan(const unsigned int* rank_counter, const int* v
                          succ_array, n_nodes, valuation_dim, top_parity))
     *go_on = true;
 }
+
+__device__ int SpmInPlaceLift::operator()(const LiftArgs& a, unsigned int v) const {
+  if ((a.color[v] >> 1) == 0 || a.n_succ[v] == 0) return lift_unchanged;
+  unsigned int* version = a.versions + static_cast<std::size_t>(v) * a.valuation_dim;
+  unsigned int seen = 0;
+  if (!lock_row(version, seen)) return lift_deferred;
+  const int result = lift_locked(a, v);
+  unlock_row(version, seen, result == lift_changed);
+  return result;
+}
+
+__device__ int SpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int v) const {
+  // Only lifts of v change v's colour, edges and row, and this one holds v.
+  const unsigned int c = a.color[v] >> 1;
+  if (c == 0) return lift_unchanged;
+  const unsigned int count = a.n_succ[v];
+  if (count == 0) return lift_unchanged;
+  const unsigned int o = a.owner[v];
+  const unsigned int b = a.succ_begin[v];
+  unsigned int end = b + count;
+  const unsigned int dim = a.valuation_dim;
+
+  PG_DYNAMIC_SHARED(int, nxt_buffer);
+  int* best = nxt_buffer + threadIdx.x * dim;
+  for (unsigned int i = 0; i <= c; ++i) best[i] = 0;
+  const unsigned int minimised = o == a.top_parity ? 2u : 1u;
+  if (minimised <= c) best[minimised] = static_cast<int>(a.n_nodes + 1);
+  const int sign_odd = o == a.top_parity ? 1 : -1;
+  int* own = a.valuation + static_cast<std::size_t>(v) * dim;
+
+  unsigned int e = b;
+  while (e < end) {
+    const unsigned int w = a.succ_array[e];
+    const unsigned int cw = a.color[w];
+    if (cw < 2) {
+      if (cw == o) {
+        a.color[v] = static_cast<unsigned short>(o);
+        a.succ_array[b] = w;
+        a.n_succ[v] = 1;
+        work_counters::count(work_counters::decision);
+        report_pass(a.report, decided_node);
+        return lift_changed;
+      }
+      --end;
+      a.succ_array[e] = a.succ_array[end];
+      continue;
+    }
+    if (w == v) {
+      merge_two_sided(best, static_cast<const int*>(own), c, sign_odd);
+    } else {
+      const unsigned int* version = a.versions + static_cast<std::size_t>(w) * dim;
+      unsigned int seen = 0;
+      const bool readable = begin_row_read(version, seen);
+      if (readable)
+        merge_two_sided(best, static_cast<const volatile int*>(a.valuation + static_cast<std::size_t>(w) * dim), c,
+                        sign_odd);
+      if (!readable || !end_row_read(version, seen)) {
+        // w is being written: its row may be torn. Lift v again later.
+        a.n_succ[v] = end - b;
+        return lift_deferred;
+      }
+    }
+    ++e;
+  }
+
+  a.n_succ[v] = end - b;
+  work_counters::count(work_counters::lift);
+  if (end == b) {
+    a.color[v] = static_cast<unsigned short>(1 - o);
+    work_counters::count(work_counters::decision);
+    report_pass(a.report, decided_node);
+    return lift_changed;
+  }
+  if (!raise_measure(best, a.rank_counter, c)) {
+    a.color[v] = static_cast<unsigned short>(a.color[v] & 1u);
+    work_counters::count(work_counters::decision);
+    report_pass(a.report, decided_node);
+    return lift_changed;
+  }
+  // Measures only grow: each class keeps the greater of its two measures.
+  const bool raised_odd = keep_greater(own, best, 1, c);
+  const bool raised_even = c >= 2 && keep_greater(own, best, 2, c);
+  if (!raised_odd && !raised_even) return lift_unchanged;
+  work_counters::count(work_counters::raise);
+  report_pass(a.report, (raised_odd ? raised_odd_class : 0u) | (raised_even ? raised_even_class : 0u));
+  return lift_changed;
+}
+
+__global__ void spm_lift_pass(LiftArgs lift, PassArgs pass) { lift_pass(SpmInPlaceLift(), lift, pass); }
 
 }  // namespace kernel

@@ -1,5 +1,6 @@
 #pragma once
 #include "common/platform.h"
+#include "kernels/spm_in_place.h"
 
 // Two-sided small progress measures: every undecided node keeps one measure
 // for each player, interleaved in its valuation row (odd components count the
@@ -39,5 +40,16 @@ __global__ void spm_iteration_oan(const unsigned int* rank_counter, const int* v
                                   unsigned int* n_succ, const unsigned int* succ_begin, unsigned int* succ_array,
                                   const unsigned int* work_list, unsigned int count, unsigned int n_nodes,
                                   unsigned int valuation_dim, unsigned int top_parity);
+
+// The two-sided lift in place (spm_in_place.h): raises v's row in
+// valuation from its successors' newest measures, holding v's version lock.
+struct SpmInPlaceLift {
+  __device__ int operator()(const LiftArgs& a, unsigned int v) const;
+  __device__ int lift_locked(const LiftArgs& a, unsigned int v) const;
+};
+
+// One in-place pass of the two-sided lift over the nodes that pass.mode
+// names, each with its chain. Shared memory as for spm_iteration.
+__global__ void spm_lift_pass(LiftArgs lift, PassArgs pass);
 
 }  // namespace kernel

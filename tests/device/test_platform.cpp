@@ -2,6 +2,7 @@
 // behave as the system expects of the CUDA runtime.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,116 @@ TEST_F(Platform, FreeingUnknownPointersAndCopyingPastAnAllocationAreRefused) {
   EXPECT_EQ(back[0], 1u);
   EXPECT_EQ(back[2], 3u);
   EXPECT_EQ(cudaFree(d), cudaSuccess);
+}
+
+TEST_F(Platform, CountersFollowEveryKindOfCall) {
+  unsigned int* d = nullptr;
+  unsigned int* pinned = nullptr;
+  unsigned int host[4] = {1, 2, 3, 4};
+  const hostrt::Counters before = hostrt::counters();
+  ASSERT_EQ(cudaMalloc(&d, sizeof host), cudaSuccess);
+  ASSERT_EQ(cudaMallocHost(&pinned, sizeof host), cudaSuccess);
+  ASSERT_EQ(cudaMemcpy(d, host, sizeof host, cudaMemcpyHostToDevice), cudaSuccess);
+  ASSERT_EQ(cudaMemcpyAsync(d + 1, d, 2 * sizeof(unsigned int), cudaMemcpyDeviceToDevice, 0), cudaSuccess);
+  ASSERT_EQ(cudaMemsetAsync(d + 3, 0, sizeof(unsigned int), 0), cudaSuccess);
+  launch_kernel(count_runs, 1, 4, 0, d, 4u);
+  launch_kernel(count_runs, 0, 4, 0, d, 4u);  // an empty grid reaches no runtime
+  ASSERT_EQ(cudaMemcpyAsync(pinned, d, sizeof host, cudaMemcpyDeviceToHost, 0), cudaSuccess);
+  ASSERT_EQ(cudaStreamSynchronize(0), cudaSuccess);
+  ASSERT_EQ(cudaMemcpy(host, d, sizeof host, cudaMemcpyDeviceToHost), cudaSuccess);
+  ASSERT_EQ(cudaMemcpy(host, pinned, sizeof host, cudaMemcpyHostToHost), cudaSuccess);
+  ASSERT_EQ(cudaDeviceSynchronize(), cudaSuccess);
+  ASSERT_EQ(cudaFree(d), cudaSuccess);
+  ASSERT_EQ(cudaFreeHost(pinned), cudaSuccess);
+  const hostrt::Counters c = hostrt::counters() - before;
+  EXPECT_EQ(c.launches, 1u);
+  EXPECT_EQ(c.copies_to_device, 1u);
+  EXPECT_EQ(c.copies_on_device, 1u);
+  EXPECT_EQ(c.copies_to_host, 2u);
+  EXPECT_EQ(c.memsets, 1u);
+  EXPECT_EQ(c.synchronisations, 4u) << "two blocking transfers and two synchronisations";
+  EXPECT_EQ(c.allocations, 1u);
+  EXPECT_EQ(c.frees, 1u);
+  EXPECT_EQ(c.pinned_allocations, 1u);
+  EXPECT_EQ(c.pinned_frees, 1u);
+  EXPECT_EQ((std::vector<unsigned int>(host, host + 4)), (std::vector<unsigned int>{2, 2, 3, 1}));
+  hostrt::reset_counters();
+  EXPECT_EQ(hostrt::counters().launches, 0u);
+}
+
+TEST_F(Platform, ChosenCopiesMemsetsAndLaunchesFailAsAfterADeviceFault) {
+  unsigned int* d = nullptr;
+  ASSERT_EQ(cudaMalloc(&d, 16), cudaSuccess);
+  unsigned int value = 5;
+  hostrt::fail_copy(2);
+  EXPECT_EQ(cudaMemcpy(d, &value, 4, cudaMemcpyHostToDevice), cudaSuccess);
+  value = 0;
+  EXPECT_EQ(cudaMemcpy(&value, d, 4, cudaMemcpyDeviceToHost), cudaErrorLaunchFailure);
+  EXPECT_EQ(value, 0u) << "a failed copy moves nothing";
+  EXPECT_EQ(cudaMemcpyAsync(&value, d, 4, cudaMemcpyDeviceToHost, 0), cudaSuccess);
+  EXPECT_EQ(value, 5u);
+  hostrt::fail_memset(1);
+  EXPECT_EQ(cudaMemsetAsync(d, 0, 4, 0), cudaErrorLaunchFailure);
+  EXPECT_EQ(cudaMemset(d, 0, 4), cudaSuccess);
+  hostrt::fail_launch(2);
+  launch_kernel(count_runs, 1, 4, 0, d, 4u);
+  launch_kernel(count_runs, 1, 4, 0, d, 4u);
+  EXPECT_EQ(cudaGetLastError(), cudaErrorLaunchFailure);
+  launch_kernel(count_runs, 1, 4, 0, d, 4u);
+  EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+  unsigned int runs[4] = {};
+  ASSERT_EQ(cudaMemcpy(runs, d, 16, cudaMemcpyDeviceToHost), cudaSuccess);
+  EXPECT_EQ(runs[0], 2u) << "the failed launch ran nothing";
+  EXPECT_STREQ(cudaGetErrorString(cudaErrorLaunchFailure), "unspecified launch failure");
+  EXPECT_EQ(cudaFree(d), cudaSuccess);
+}
+
+TEST_F(Platform, WithoutADeviceEveryCallThatNeedsOneFails) {
+  hostrt::set_device_count(0);
+  void* d = nullptr;
+  EXPECT_EQ(cudaMalloc(&d, 16), cudaErrorNoDevice);
+  EXPECT_EQ(d, nullptr);
+  EXPECT_EQ(cudaMallocHost(&d, 16), cudaErrorNoDevice);
+  unsigned int host[2] = {};
+  EXPECT_EQ(cudaMemcpy(host, host + 1, 4, cudaMemcpyHostToHost), cudaErrorNoDevice);
+  EXPECT_EQ(cudaMemset(host, 0, 4), cudaErrorNoDevice);
+  EXPECT_EQ(cudaDeviceSynchronize(), cudaErrorNoDevice);
+  launch_kernel(count_runs, 1, 2, 0, host, 2u);
+  EXPECT_EQ(cudaGetLastError(), cudaErrorNoDevice);
+  EXPECT_EQ(host[0], 0u);
+  EXPECT_EQ(hostrt::live_allocations(), 0u);
+}
+
+// Every thread of every block runs once in each order; the orders differ
+// from index order, and the shuffled one from launch to launch.
+__global__ void record_order(unsigned int* sequence, unsigned int* next, unsigned int n) {
+  const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
+  if (i < n) sequence[atomicAdd(next, 1u)] = i;
+}
+
+TEST_F(Platform, ThreadsOfABlockRunInTheChosenOrder) {
+  hostrt::set_worker_threads(1);
+  const unsigned int n = 2 * 64;
+  const auto run = [&](hostrt::ThreadOrder order) {
+    hostrt::set_thread_order(order);
+    std::vector<unsigned int> sequence(n, n);
+    unsigned int next = 0;
+    launch_kernel(record_order, 2, 64, 0, sequence.data(), &next, n);
+    EXPECT_EQ(next, n);
+    std::vector<unsigned int> sorted = sequence;
+    std::sort(sorted.begin(), sorted.end());
+    for (unsigned int i = 0; i < n; ++i) EXPECT_EQ(sorted[i], i);
+    return sequence;
+  };
+  const std::vector<unsigned int> forward = run(hostrt::ThreadOrder::forward);
+  for (unsigned int i = 0; i < n; ++i) EXPECT_EQ(forward[i], i);
+  const std::vector<unsigned int> reverse = run(hostrt::ThreadOrder::reverse);
+  for (unsigned int i = 0; i < n; ++i) EXPECT_EQ(reverse[i], n - 1 - i);
+  const std::vector<unsigned int> shuffled = run(hostrt::ThreadOrder::shuffle);
+  EXPECT_NE(shuffled, forward);
+  EXPECT_NE(shuffled, reverse);
+  EXPECT_NE(run(hostrt::ThreadOrder::shuffle), shuffled);
+  EXPECT_EQ(hostrt::thread_order(), hostrt::ThreadOrder::shuffle);
 }
 
 TEST(CheckCuda, SuccessPassesAndFailureCarriesBothTexts) {

@@ -128,25 +128,34 @@ TEST_F(RangeSpm, EvenCycleOfColoursThreeAndTwoSettlesAndIsWonByEven) {
 }
 
 TEST_F(RangeSpm, OddCycleOverflowsInTheThirdPassAndTakesItsPartnerInTheNext) {
-  for (uint8_t partner_owner = 0; partner_owner < 2; ++partner_owner) {
-    // Node 0 (colour 4) is lifted before node 1 (colour 3) in a pass.
-    DeviceRange game({{4, 3}, {partner_owner, 0}, {{1}, {0}}, {scc0, scc0}});
-    std::vector<int> a(2, 0), b;
-    EXPECT_TRUE(lifting_pass(game, 0, 2, 1, {1}, a, b));
-    EXPECT_EQ(b, (std::vector<int>{0, 1}));
-    EXPECT_TRUE(lifting_pass(game, 0, 2, 1, {1}, b, a));
-    EXPECT_EQ(a, (std::vector<int>{1, 1}));
-    EXPECT_TRUE(lifting_pass(game, 0, 2, 1, {1}, a, b));
-    EXPECT_EQ(game.colors(), (std::vector<color_t>{4, 1}));
-    EXPECT_TRUE(lifting_pass(game, 0, 2, 1, {1}, b, a));
-    EXPECT_EQ(game.colors(), (std::vector<color_t>{1, 1}));
-    const Lists lists = game.lists();
-    if (partner_owner == 0) {
-      EXPECT_TRUE(lists[0].empty()) << "Even's node drops its only edge";
-    } else {
-      EXPECT_EQ(lists[0], std::vector<uint32_t>{1}) << "Odd's node keeps the winning edge";
+  // The measures of the first two passes are read from the other buffer, so
+  // they do not depend on the order of the threads. The won marks of the
+  // third are read in place: node 0 (colour 4) follows node 1 in the same
+  // pass when its thread runs after node 1's, else in the next. Both orders
+  // are run.
+  for (const hostrt::ThreadOrder order : {hostrt::ThreadOrder::reverse, hostrt::ThreadOrder::forward}) {
+    hostrt::set_thread_order(order);
+    for (uint8_t partner_owner = 0; partner_owner < 2; ++partner_owner) {
+      DeviceRange game({{4, 3}, {partner_owner, 0}, {{1}, {0}}, {scc0, scc0}});
+      std::vector<int> a(2, 0), b;
+      EXPECT_TRUE(lifting_pass(game, 0, 2, 1, {1}, a, b));
+      EXPECT_EQ(b, (std::vector<int>{0, 1}));
+      EXPECT_TRUE(lifting_pass(game, 0, 2, 1, {1}, b, a));
+      EXPECT_EQ(a, (std::vector<int>{1, 1}));
+      EXPECT_TRUE(lifting_pass(game, 0, 2, 1, {1}, a, b));
+      const std::vector<color_t> third = game.colors();
+      EXPECT_EQ(third[1], 1) << "the odd cycle overflows in the third pass";
+      EXPECT_TRUE(third[0] == 4 || third[0] == 1) << third[0];
+      EXPECT_EQ(lifting_pass(game, 0, 2, 1, {1}, b, a), third[0] == 4) << "a fourth pass decides node 0 if left";
+      EXPECT_EQ(game.colors(), (std::vector<color_t>{1, 1}));
+      const Lists lists = game.lists();
+      if (partner_owner == 0) {
+        EXPECT_TRUE(lists[0].empty()) << "Even's node drops its only edge";
+      } else {
+        EXPECT_EQ(lists[0], std::vector<uint32_t>{1}) << "Odd's node keeps the winning edge";
+      }
+      EXPECT_FALSE(lifting_pass(game, 0, 2, 1, {1}, a, b));
     }
-    EXPECT_FALSE(lifting_pass(game, 0, 2, 1, {1}, a, b));
   }
 }
 

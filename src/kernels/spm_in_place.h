@@ -1,0 +1,193 @@
+#pragma once
+// In-place (chaotic) lifting for the progress-measure solvers: a lift reads
+// the newest measures of its successors and raises its own row where it
+// lies, and a thread that raised a node goes on to lift that node's
+// predecessors at once (a chain), so that a measure climbing around a cycle
+// climbs many steps in one launch instead of one edge per launch.
+//
+// Why this stays sound in any interleaving of threads and blocks:
+//  - Measures only grow (a lift keeps the greater of the old and the new
+//    measure of each class), and every value a lift reads is one that a row
+//    really held or all zeros, so every stored measure stays below the least
+//    fixed point: an overflow (top) is never reached too early.
+//  - Each node has a version word. A lift takes its node's version from even
+//    to odd with a compare-and-swap (one writer per row), writes, and leaves
+//    an even version again (a new one when the row changed). A reader takes
+//    the version before and after reading a row; when the row was being
+//    written in between, the read is torn and the lift gives up without
+//    writing, and its node is lifted again later (it is deferred).
+//  - A lift of a node that another thread holds is deferred as well. A
+//    deferred node is flagged for the next pass (work-list form) and keeps
+//    the loop going, and a raised node's predecessors are lifted after the
+//    raise is visible, so no change is lost: the loop ends only after a
+//    pass in which no node changed and none was deferred.
+#include "common/memory_fence.h"
+#include "common/platform.h"
+
+namespace kernel {
+
+// What a lift needs to know of the game and its measures.
+struct LiftArgs {
+  const unsigned int* rank_counter;
+  unsigned int* report;    // what the passes did since the host cleared it (PassReport bits)
+  int* valuation;          // the measures, read and raised in place
+  unsigned int* versions;  // node v's version word at v * valuation_dim
+  unsigned short* color;
+  const unsigned char* owner;
+  unsigned int* n_succ;
+  const unsigned int* succ_begin;
+  unsigned int* succ_array;
+  unsigned int n_nodes;
+  unsigned int valuation_dim;
+  unsigned int top_parity;
+};
+
+// Which nodes a pass lifts, and where it reports.
+enum PassMode : unsigned int {
+  every_node = 0,    // thread t lifts node t
+  listed_nodes = 1,  // thread t lifts list[t]
+  flagged_nodes = 2  // thread t lifts node t if flags[t] is set (and clears it)
+};
+
+struct PassArgs {
+  unsigned int mode;
+  const unsigned int* list;
+  unsigned int count;     // threads with work: nodes, or list entries
+  unsigned int* flags;    // deferred nodes are flagged here when not null
+  bool chain;             // false: a thread lifts its own node only and flags the predecessors of a change
+  unsigned int budget;    // lifts a chain may run
+  bool* go_on;
+  const unsigned int* n_pred;
+  const unsigned int* pred_begin;
+  const unsigned int* pred_array;
+};
+
+// Bits of the pass report. A raise of one class of measures, a decision, or
+// a lift that had to wait: the host ends the loop once a batch of passes
+// raised no measure that matters and deferred nothing.
+enum PassReport : unsigned int {
+  raised_odd_class = 1,   // components 1, 3, ... (ranks of parity top_parity)
+  raised_even_class = 2,  // components 2, 4, ...
+  deferred_lift = 4,
+  decided_node = 8
+};
+
+__device__ inline void report_pass(unsigned int* report, unsigned int bits) {
+  // Most reports repeat a bit that is set already; only new bits pay for the atomic.
+  unsigned int seen = *static_cast<volatile unsigned int*>(report);
+  while ((seen & bits) != bits) {
+    const unsigned int before = atomicCAS(report, seen, seen | bits);
+    if (before == seen) break;
+    seen = before;
+  }
+}
+
+// A lift's outcome.
+enum LiftResult : int { lift_unchanged = 0, lift_changed = 1, lift_deferred = 2 };
+
+// Lifts a chain runs at most per thread and launch (unless the host says
+// otherwise), and nodes it may hold.
+const unsigned int default_chain_budget = 4096;
+const unsigned int chain_stack = 256;
+
+__device__ inline unsigned int load_version(const unsigned int* version) {
+  return *static_cast<const volatile unsigned int*>(version);
+}
+
+// Takes the row's write lock; seen is the even version it had.
+__device__ inline bool lock_row(unsigned int* version, unsigned int& seen) {
+  seen = load_version(version);
+  if ((seen & 1u) != 0 || atomicCAS(version, seen, seen + 1u) != seen) return false;
+  device_memory_fence();
+  return true;
+}
+
+// Releases it; a new version tells readers that the row changed.
+__device__ inline void unlock_row(unsigned int* version, unsigned int seen, bool changed) {
+  device_memory_fence();
+  *static_cast<volatile unsigned int*>(version) = changed ? seen + 2u : seen;
+}
+
+// A consistent read of another node's row lies between these two calls.
+__device__ inline bool begin_row_read(const unsigned int* version, unsigned int& seen) {
+  seen = load_version(version);
+  device_memory_fence();
+  return (seen & 1u) == 0;
+}
+__device__ inline bool end_row_read(const unsigned int* version, unsigned int seen) {
+  device_memory_fence();
+  return load_version(version) == seen;
+}
+
+// Raises row's class (components first, first + 2, ... <= c, the smaller
+// index the more significant) to best's when best's is greater. Returns
+// whether it did.
+__device__ inline bool keep_greater(int* row, const int* best, unsigned int first, unsigned int c) {
+  for (unsigned int i = first; i <= c; i += 2) {
+    if (best[i] == row[i]) continue;
+    if (best[i] < row[i]) return false;
+    for (unsigned int j = i; j <= c; j += 2) row[j] = best[j];
+    return true;
+  }
+  return false;
+}
+
+// Lifts v and, while lifts raise measures, their predecessors; nodes it
+// cannot lift now are deferred. Lift is a functor with
+// int operator()(const LiftArgs&, unsigned int v) const returning a LiftResult.
+template <class Lift>
+__device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& p, unsigned int start) {
+  unsigned int stack[chain_stack];
+  unsigned int depth = 0;
+  unsigned int lifts = 0;
+  bool any = false;
+  bool deferred = false;
+  stack[depth++] = start;
+  while (depth > 0) {
+    const unsigned int v = stack[--depth];
+    int result = lift_deferred;
+    if (lifts < p.budget) {
+      ++lifts;
+      result = lift(a, v);
+    }
+    if (result == lift_unchanged) continue;
+    any = true;
+    if (result == lift_deferred) {
+      deferred = true;
+      if (p.flags != nullptr) p.flags[v] = 1;
+      continue;
+    }
+    const unsigned int begin = p.pred_begin[v];
+    const unsigned int end = begin + p.n_pred[v];
+    for (unsigned int e = begin; e < end; ++e) {
+      const unsigned int u = p.pred_array[e];
+      if (a.color[u] < 2) continue;  // decided: never lifted again
+      if (p.chain && depth < chain_stack) {
+        stack[depth++] = u;
+      } else {
+        // Without a chain the node is lifted by the next pass (the flags
+        // name it for a work-list pass), which the loop runs.
+        if (p.chain) deferred = true;
+        if (p.flags != nullptr) p.flags[u] = 1;
+      }
+    }
+  }
+  if (deferred) report_pass(a.report, deferred_lift);
+  if (any) *p.go_on = true;
+}
+
+// One pass: the thread's node (by mode), lifted with its chain.
+template <class Lift>
+__device__ void lift_pass(const Lift& lift, const LiftArgs& a, const PassArgs& p) {
+  const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= p.count) return;
+  unsigned int v = t;
+  if (p.mode == listed_nodes) {
+    v = p.list[t];
+  } else if (p.mode == flagged_nodes) {
+    if (p.flags[t] == 0 || atomicExch(p.flags + t, 0u) == 0) return;
+  }
+  lift_chain(lift, a, p, v);
+}
+
+}  // namespace kernel
