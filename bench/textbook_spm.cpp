@@ -1,7 +1,6 @@
 #include "textbook_spm.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <deque>
 
 namespace {
@@ -31,7 +30,11 @@ int compare(const int* a, bool a_top, const int* b, bool b_top, uint32_t p) {
 }  // namespace
 
 TextbookSpmResult textbook_spm_solve(const ParityGame& game) {
-  static const bool dual = getenv("DUAL") != nullptr;
+  // The measure of the player whose parity the largest colour has, as the
+  // one-sided solvers keep it (the same lattice): Even's measure over the odd
+  // priorities, or, for an odd largest colour, Even's measure of the dual
+  // game (colours one up, owners exchanged), whose top marks Even's nodes.
+  const uint32_t dual = game.max_color & 1u;
   const uint32_t n = game.n_nodes;
   TextbookSpmResult result;
   result.winner.assign(n, 0);

@@ -13,6 +13,7 @@ struct TextbookSpmResult {
   uint64_t raises = 0;          // lifts that stored a greater measure
 };
 
-// Even's progress measure over the odd priorities; a node is won by Odd
+// The progress measure of the player P of the largest colour's parity (the
+// measure the one-sided solvers keep); a node is won by the other player
 // exactly when its measure reaches top.
 TextbookSpmResult textbook_spm_solve(const ParityGame& game);

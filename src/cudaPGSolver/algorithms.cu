@@ -25,17 +25,18 @@ void frontier_arena_solve(cudaGpuArena& arena) {
 void tangle_arena_solve(cudaGpuArena& arena) { solve_with_tangles(arena, nullptr); }
 
 const Algorithm algorithm_table[] = {
-    {0, "spm-wl", "pgsolver_spm_wl", "\n --> Using SPM with wl <-- \n", Road::csr, Strategies::none, spm_solve_wl,
+    {0, "spm-wl", "pgsolver_spm_wl", "\n --> Using SPM with wl <-- \n", Road::csr, Strategies::partial, spm_solve_wl,
      nullptr},
-    {1, "spm", "pgsolver_spm", "\n --> Using SPM without wl <-- \n", Road::csr, Strategies::none, spm_solve, nullptr},
+    {1, "spm", "pgsolver_spm", "\n --> Using SPM without wl <-- \n", Road::csr, Strategies::partial, spm_solve,
+     nullptr},
     {2, "simple-spm-wl", "pgsolver_simple_spm_wl", "\n --> Using simple SPM with wl <-- \n", Road::csr,
-     Strategies::none, simple_spm_solve_wl, nullptr},
-    {3, "simple-spm", "Korrel", "\n --> Using simple SPM without wl <-- \n", Road::csr, Strategies::none,
+     Strategies::partial, simple_spm_solve_wl, nullptr},
+    {3, "simple-spm", "Korrel", "\n --> Using simple SPM without wl <-- \n", Road::csr, Strategies::partial,
      simple_spm_solve, nullptr},
-    {4, "spm-oan", "pgsolver_spm_oan", "\n --> Using SPM with oan <-- \n", Road::csr, Strategies::none,
+    {4, "spm-oan", "pgsolver_spm_oan", "\n --> Using SPM with oan <-- \n", Road::csr, Strategies::partial,
      spm_solve_oan, nullptr},
     {5, "simple-spm-oan", "pgsolver_simple_spm_oan", "\n --> Using simple SPM with oan <-- \n", Road::csr,
-     Strategies::none, simple_spm_solve_oan, nullptr},
+     Strategies::partial, simple_spm_solve_oan, nullptr},
     {9, "zielonka-csr", "pgsolver_recursive", "\n --> Using recursive <-- \n", Road::csr, Strategies::both,
      &recursive_solve, nullptr},
     {11, "zielonka", "Vantor", "\n --> recursive with cudaGpuArena <-- \n", Road::arena, Strategies::both, nullptr,
@@ -87,7 +88,7 @@ const char* road_name(Road road) {
 const char* strategies_name(Strategies strategies) {
   switch (strategies) {
     case Strategies::none: return "none";
-    case Strategies::even: return "even";
+    case Strategies::partial: return "partial";
     case Strategies::both: return "both";
   }
   return "";

@@ -20,8 +20,10 @@ typedef void (*ArenaSolver)(cudaGpuArena& arena);
 // driver on a cudaGpuArena, or the range solver, which loads and prints itself.
 enum class Road { csr, arena, range };
 
-// Which players' strategies a solver leaves in a strategy array it is handed.
-enum class Strategies { none, even, both };
+// What a solver leaves in a strategy array it is handed: nothing, strategies
+// for some nodes (pgsolve completes the regions they leave open), or a
+// strategy for every node its owner wins.
+enum class Strategies { none, partial, both };
 
 // One row per algorithm. The nine programs, pgsolve, the tests and the
 // harness all read this table; a new solver is one more row.

@@ -166,6 +166,11 @@ uint32_t chain_budget = kernel::default_chain_budget;
 
 void set_spm_chain_budget(uint32_t lifts) { chain_budget = lifts < 1 ? 1 : lifts; }
 
+uint32_t spm_chain_budget(unsigned int batch_size) {
+  const uint64_t growing = 64ull * batch_size * batch_size;
+  return growing < chain_budget ? static_cast<uint32_t>(growing) : chain_budget;
+}
+
 kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, const uint32_t* list, uint32_t count,
                                uint32_t* flags, bool chain) {
   return kernel::PassArgs{mode,         list,          count,             flags,
@@ -185,6 +190,27 @@ uint32_t read_pass_report(const DeviceMemoryPtr& memory) {
   return report;
 }
 
+namespace {
+
+// The stable class's player wins every node still undecided; with
+// strategies asked for, its nodes among them take their least successors
+// first.
+void finish_spm(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch, uint32_t first_component,
+                uint32_t winner) {
+  if (memory.strategy != nullptr) {
+    launch_kernel(kernel::spm_strategy, blocks_for(n_nodes, aux_block), aux_block, 0,
+                  static_cast<const int*>(memory.valuation), launch.valuation_dim, first_component, winner,
+                  launch.valuation_dim < 3, static_cast<const color_t*>(memory.color),
+                  static_cast<const uint8_t*>(memory.owner), static_cast<const uint32_t*>(memory.n_succ),
+                  static_cast<const uint32_t*>(memory.succ_begin), static_cast<const uint32_t*>(memory.succ_array),
+                  memory.strategy, n_nodes);
+    check_launch("kernel::spm_strategy");
+  }
+  finalize_simple_spm(memory, n_nodes, winner);
+}
+
+}  // namespace
+
 bool spm_loop_done(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch, bool one_sided,
                    uint32_t report, bool decisions_allowed) {
   if (report & kernel::deferred_lift) return false;
@@ -193,15 +219,15 @@ bool spm_loop_done(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& l
   const bool even_stable = (report & kernel::raised_even_class) == 0;
   if (one_sided) {
     if (!even_stable) return false;
-    finalize_simple_spm(memory, n_nodes, launch.top_parity);
+    finish_spm(memory, n_nodes, launch, 2, launch.top_parity);
     return true;
   }
   if (odd_stable) {
-    finalize_simple_spm(memory, n_nodes, 1 - launch.top_parity);
+    finish_spm(memory, n_nodes, launch, 1, 1 - launch.top_parity);
     return true;
   }
   if (even_stable) {
-    finalize_simple_spm(memory, n_nodes, launch.top_parity);
+    finish_spm(memory, n_nodes, launch, 2, launch.top_parity);
     return true;
   }
   return false;

@@ -98,6 +98,11 @@ bool spm_worth_checking(bool one_sided, uint32_t report);
 // The most lifts one thread's chain runs per pass (at least 1, which lifts
 // each listed node once per pass); kernel::default_chain_budget unless set.
 void set_spm_chain_budget(uint32_t lifts);
+// The budget of the passes of a batch: small in the first batches, so that a
+// class of measures that climbs towards top (the two-sided measures keep one
+// that will) does not run far before the other class is seen to be stable;
+// growing fourfold per batch up to the full budget.
+uint32_t spm_chain_budget(unsigned int batch_size);
 
 // Device steps of the iteration loops; every status is checked.
 void store_go_on(DeviceMemoryPtr& memory, bool value);

@@ -10,11 +10,12 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
   const uint32_t n = game.n_nodes;
   const unsigned int grid = blocks_for(n, launch.block_size);
   const kernel::LiftArgs args = spm_lift_args(memory, n, launch);
-  const kernel::PassArgs pass = spm_pass_args(memory, kernel::every_node, nullptr, n, nullptr);
+  kernel::PassArgs pass = spm_pass_args(memory, kernel::every_node, nullptr, n, nullptr);
   // Extra passes after the fixed point change nothing: several run between
   // two reads of the pass report.
   for (PassBatch batch;; batch.grow()) {
     clear_pass_report(memory);
+    pass.budget = spm_chain_budget(batch.size());
     for (unsigned int i = 0; i < batch.size(); ++i) {
       launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args, pass);
       check_launch(variant.kernel_name);

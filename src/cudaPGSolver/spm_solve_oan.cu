@@ -26,8 +26,9 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
         grid = blocks_for(count, launch.block_size);
         if (stats) stats->compactions.push_back(SpmStats::Compaction{stats->iterations + 1, count});
       }
-      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args,
-                    spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr));
+      kernel::PassArgs pass = spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr);
+      pass.budget = spm_chain_budget(batch.size());
+      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args, pass);
       check_launch(variant.kernel_name);
       if (stats) {
         ++stats->iterations;

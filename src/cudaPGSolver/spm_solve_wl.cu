@@ -20,8 +20,9 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
   for (PassBatch batch;; batch.grow()) {
     clear_pass_report(memory);
     for (unsigned int i = 0; i < batch.size(); ++i) {
-      const kernel::PassArgs pass = spm_pass_args(memory, first ? kernel::every_node : kernel::flagged_nodes,
-                                                  nullptr, n, memory.work_list_permutation);
+      kernel::PassArgs pass = spm_pass_args(memory, first ? kernel::every_node : kernel::flagged_nodes, nullptr, n,
+                                            memory.work_list_permutation);
+      pass.budget = spm_chain_budget(batch.size());
       first = false;
       launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args, pass);
       check_launch(variant.kernel_name);

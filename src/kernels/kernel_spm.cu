@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "common/work_counters.h"
+#include "kernels/spm_in_place.h"
 
 namespace kernel {
 namespace small_progress_measure {
@@ -104,6 +105,120 @@ __device__ void iteration_main(int* B, bool* go_on, int* valuation_out, const in
     *go_on = true;
     work_counters::count(work_counters::raise);
   }
+}
+
+namespace {
+
+// The lift of iteration_main in place: reads the newest rows of v's
+// successors (a row being written counts as unreadable, see spm_in_place.h)
+// and raises v's row where it lies, holding v's version lock. Returns false
+// when v has to be lifted again later.
+__device__ bool lift_in_place(int* B, bool* go_on, int* valuation, unsigned int* versions,
+                              const uint32_t* rank_counter, uint16_t n_ranks, uint32_t count, uint32_t first,
+                              uint32_t v, color_t* color, const uint8_t* owner, uint32_t* n_succ,
+                              const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id) {
+  const color_t c = color[v];
+  if (c < 2 || n_succ[v] == 0) return true;
+  const uint8_t o = owner[v];
+  const uint32_t m = c >= 3 ? (c - 3u) / 2u : 0u;
+  const int s = o == 0 ? -1 : 1;
+  const uint32_t group = scc_id[v];
+  for (uint32_t k = 0; k <= m; ++k) B[k] = 0;
+  if (o == 0) B[0] = static_cast<int>(count) + 1;
+  int* own = valuation + static_cast<std::size_t>(v - first) * n_ranks;
+
+  const uint32_t begin = succ_begin[v];
+  uint32_t end = begin + n_succ[v];
+  uint32_t j = begin;
+  while (j < end) {
+    const uint32_t w = succ_array[j];
+    const color_t cw = color[w];
+    if (cw < 2) {
+      if (cw == o) {
+        color[v] = o;
+        succ_array[begin] = w;
+        n_succ[v] = 1;
+        *go_on = true;
+        work_counters::count(work_counters::decision);
+        return true;
+      }
+      succ_array[j] = succ_array[end - 1];
+      --end;
+      continue;
+    }
+    ++j;
+    if (c == 2) continue;
+    const bool inside = scc_id[w] == group;
+    const volatile int* x = inside ? valuation + static_cast<std::size_t>(w - first) * n_ranks : nullptr;
+    unsigned int seen = 0;
+    const bool other = inside && w != v;
+    if (other && !begin_row_read(versions + (w - first), seen)) {
+      n_succ[v] = end - begin;
+      return false;
+    }
+    int D = 0;
+    for (uint32_t k = 0; k <= m; ++k) {
+      const int xk = x != nullptr ? x[k] : 0;
+      if (D == 0) {
+        D = s * (B[k] - xk);
+        if (D > 0) break;
+      }
+      B[k] = xk;
+    }
+    if (other && !end_row_read(versions + (w - first), seen)) {
+      n_succ[v] = end - begin;
+      return false;
+    }
+  }
+  n_succ[v] = end - begin;
+  work_counters::count(work_counters::lift);
+  if (end == begin) {
+    color[v] = static_cast<color_t>(1u - o);
+    *go_on = true;
+    work_counters::count(work_counters::decision);
+    return true;
+  }
+  if (c == 2) return true;
+  if ((c & 1u) && !raise_measure(B, m, rank_counter)) {
+    color[v] = 1;
+    *go_on = true;
+    work_counters::count(work_counters::decision);
+    return true;
+  }
+  // Measures only grow.
+  uint32_t k = 0;
+  while (k <= m && B[k] == own[k]) ++k;
+  if (k <= m && B[k] > own[k]) {
+    for (uint32_t i = 0; i <= m; ++i) own[i] = B[i];
+    *go_on = true;
+    work_counters::count(work_counters::raise);
+  }
+  return true;
+}
+
+}  // namespace
+
+__global__ void iteration_range_in_place(bool* go_on, int* valuation, unsigned int* versions,
+                                         const uint32_t* rank_counter, uint16_t n_ranks, uint32_t count,
+                                         uint32_t first, color_t* color, const uint8_t* owner, uint32_t* n_succ,
+                                         const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id) {
+  PG_DYNAMIC_SHARED(int, nxt_buffer);
+  const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= count) return;
+  const uint32_t v = first + t;
+  if (color[v] < 2 || n_succ[v] == 0) return;
+  unsigned int* version = versions + t;
+  unsigned int seen = 0;
+  bool done = false;
+  if (lock_row(version, seen)) {
+    done = lift_in_place(nxt_buffer + static_cast<std::size_t>(threadIdx.x) * n_ranks, go_on, valuation, versions,
+                         rank_counter, n_ranks, count, first, v, color, owner, n_succ, succ_begin, succ_array,
+                         scc_id);
+    // Every lift that got through may have changed the row.
+    unlock_row(version, seen, done);
+  }
+  // A lift that had to wait runs again in a later pass.
+  if (!done) *go_on = true;
 }
 
 __global__ void iteration_range(bool* go_on, int* valuation_out, const int* valuation_in, const uint32_t* rank_counter,

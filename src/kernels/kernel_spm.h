@@ -34,6 +34,17 @@ __global__ void iteration_range(bool* go_on, int* valuation_out, const int* valu
                                 const uint8_t* owner, uint32_t* n_succ, const uint32_t* succ_begin,
                                 uint32_t* succ_array, const uint32_t* scc_id);
 
+// One lifting pass over the range in place: each thread raises its node's
+// row of valuation (row of node v at (v - first) * n_ranks) from the newest
+// rows of its successors; versions[v - first] is node v's version word, which
+// keeps one writer per row and shows readers a row being written
+// (kernels/spm_in_place.h). Needs blockDim.x * n_ranks ints of dynamic
+// shared memory.
+__global__ void iteration_range_in_place(bool* go_on, int* valuation, unsigned int* versions,
+                                         const uint32_t* rank_counter, uint16_t n_ranks, uint32_t count,
+                                         uint32_t first, color_t* color, const uint8_t* owner, uint32_t* n_succ,
+                                         const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id);
+
 // out[t] = 1 for range node first + t of colour 2k + 3; nothing otherwise.
 __global__ void count_rank_range_stencil(uint32_t* out, const color_t* color, uint16_t k, uint32_t count,
                                          uint32_t first);

@@ -140,6 +140,39 @@ __global__ void simple_spm_iteration_oan(const unsigned int* rank_counter, const
     *go_on = true;
 }
 
+__global__ void spm_strategy(const int* valuation, unsigned int valuation_dim, unsigned int first, unsigned int winner,
+                             bool any_successor, const unsigned short* color, const unsigned char* owner,
+                             const unsigned int* n_succ, const unsigned int* succ_begin,
+                             const unsigned int* succ_array, unsigned int* strategy, unsigned int n) {
+  const unsigned int v = blockIdx.x * blockDim.x + threadIdx.x;
+  if (v >= n || owner[v] != winner || n_succ[v] == 0) return;
+  const unsigned int b = succ_begin[v];
+  if (any_successor) {
+    if (color[v] == winner || color[v] >= 2) strategy[v] = succ_array[b];
+    return;
+  }
+  if (color[v] < 2) return;
+  unsigned int best = 0xFFFFFFFFu;
+  const int* best_row = nullptr;
+  for (unsigned int e = b; e < b + n_succ[v]; ++e) {
+    const unsigned int w = succ_array[e];
+    if (color[w] < 2) continue;
+    const int* row = valuation + static_cast<std::size_t>(w) * valuation_dim;
+    bool less = best_row == nullptr;
+    for (unsigned int i = first; !less && i < valuation_dim; i += 2) {
+      if (row[i] != best_row[i]) {
+        less = row[i] < best_row[i];
+        break;
+      }
+    }
+    if (less) {
+      best = w;
+      best_row = row;
+    }
+  }
+  if (best != 0xFFFFFFFFu) strategy[v] = best;
+}
+
 __global__ void simple_spm_iteration_finalize(unsigned short* color, unsigned int n, unsigned int top_parity) {
   const unsigned int v = blockIdx.x * blockDim.x + threadIdx.x;
   if (v < n && color[v] != 1 - top_parity) color[v] = static_cast<unsigned short>(top_parity);

@@ -41,6 +41,17 @@ __global__ void simple_spm_iteration_oan(const unsigned int* rank_counter, const
 // top_parity.
 __global__ void simple_spm_iteration_finalize(unsigned short* color, unsigned int n, unsigned int top_parity);
 
+// Strategies from measures at their least fixed point, before the nodes still
+// undecided are given to winner: every undecided node of winner's takes the
+// undecided successor whose row is least over the components first,
+// first + 2, ... (winner's measure), the first in its list of equal ones. With
+// any_successor (a single colour rank: every play is won by winner), it
+// takes its first successor. Other entries of strategy stay as they are.
+__global__ void spm_strategy(const int* valuation, unsigned int valuation_dim, unsigned int first, unsigned int winner,
+                             bool any_successor, const unsigned short* color, const unsigned char* owner,
+                             const unsigned int* n_succ, const unsigned int* succ_begin,
+                             const unsigned int* succ_array, unsigned int* strategy, unsigned int n);
+
 // The one-sided lift in place (spm_in_place.h).
 struct SimpleSpmInPlaceLift {
   __device__ int operator()(const LiftArgs& a, unsigned int v) const;

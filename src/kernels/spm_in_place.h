@@ -88,7 +88,7 @@ enum LiftResult : int { lift_unchanged = 0, lift_changed = 1, lift_deferred = 2 
 // Lifts a chain runs at most per thread and launch (unless the host says
 // otherwise), and nodes it may hold.
 const unsigned int default_chain_budget = 4096;
-const unsigned int chain_stack = 32;
+const unsigned int chain_stack = 256;
 
 __device__ inline unsigned int load_version(const unsigned int* version) {
   return *static_cast<const volatile unsigned int*>(version);

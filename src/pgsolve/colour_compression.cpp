@@ -17,7 +17,7 @@ std::vector<uint32_t> compress_colours(const std::vector<uint32_t>& colours) {
   }
   if (!distinct.empty() && uint64_t(next) + 1 > max_compressed_colours) {
     throw "the game needs " + std::to_string(uint64_t(next) + 1) + " colours after compression, more than the " +
-          std::to_string(max_compressed_colours) + " the solvers hold";
+        std::to_string(max_compressed_colours) + " the solvers hold";
   }
 
   std::vector<uint32_t> result(colours.size());

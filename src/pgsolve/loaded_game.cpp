@@ -37,8 +37,17 @@ bool load_game(GameText text, LoadedGame& loaded) {
   ParityGame& game = loaded.game;
   game.release();
   game.allocate(n, graph.n_edges);
-  CsrTarget target{game.node_id, game.color, game.owner, game.n_succ, game.n_pred, game.succ_begin,
-                   game.pred_begin, game.succ_array, game.pred_array, 0, 0};
+  CsrTarget target{game.node_id,
+                   game.color,
+                   game.owner,
+                   game.n_succ,
+                   game.n_pred,
+                   game.succ_begin,
+                   game.pred_begin,
+                   game.succ_array,
+                   game.pred_array,
+                   0,
+                   0};
   convert_to_csr(graph, target);
   game.max_n_succ = target.max_n_succ;
   game.max_n_pred = target.max_n_pred;

@@ -9,8 +9,8 @@
 #include "verify/verifier.h"
 
 struct LoadedGame {
-  ParityGame game;                       // compressed colours; node i is the file's i-th node
-  std::vector<color_t> colour;           // the compressed colours again (solvers overwrite game.color)
+  ParityGame game;                        // compressed colours; node i is the file's i-th node
+  std::vector<color_t> colour;            // the compressed colours again (solvers overwrite game.color)
   std::vector<uint32_t> original_colour;  // the colours of the file
 
   // The game as the verifier sees it: the file's colours and identifiers.

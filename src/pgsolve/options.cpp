@@ -28,7 +28,8 @@ bool parse_seconds(const std::string& text, double& value) {
   char* end = nullptr;
   errno = 0;
   value = std::strtod(text.c_str(), &end);
-  return errno == 0 && *end == '\0' && std::isfinite(value) && value > 0 && text.find_first_of("xXpP") == std::string::npos;
+  return errno == 0 && *end == '\0' && std::isfinite(value) && value > 0 &&
+         text.find_first_of("xXpP") == std::string::npos;
 }
 
 }  // namespace
@@ -87,7 +88,8 @@ std::string parse_options(int argc, char** argv, Options& o) {
     } else if (name == "-t" || name == "--threads") {
       if (!parse_count(value, o.threads)) return "option " + name + " needs a positive whole number, not " + value;
     } else if (name == "--timeout") {
-      if (!parse_seconds(value, o.timeout)) return "option " + name + " needs a positive number of seconds, not " + value;
+      if (!parse_seconds(value, o.timeout))
+        return "option " + name + " needs a positive number of seconds, not " + value;
     } else if (name == "-p" || name == "--print") {
       o.print = true;
     } else if (name == "--verify") {
@@ -111,7 +113,8 @@ std::string parse_options(int argc, char** argv, Options& o) {
   if (!games.empty()) o.game = games[0];
   if (o.quiet && o.verbose) return "options -q and -v exclude each other";
   if (!o.check_file.empty()) {
-    if (!o.solution_file.empty() || o.print || o.verify) return "option --check only verifies: it takes no -o, -p or --verify";
+    if (!o.solution_file.empty() || o.print || o.verify)
+      return "option --check only verifies: it takes no -o, -p or --verify";
     o.action = Options::Action::check;
   }
   if (o.game == "-" && o.check_file == "-") return "the game and the solution cannot both come from standard input";

@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <iostream>
-#include <exception>
 #include <new>
 #include <streambuf>
 #include <string>
@@ -102,7 +102,8 @@ int check_solution(const Options& o, const LoadedGame& loaded, TimeList& list) {
   const std::string error = read_solution(in, loaded.verifier_view(), solution);
   if (!error.empty()) return fail((o.check_file == "-" ? "standard input" : o.check_file) + ": " + error);
   list.add("reading the solution took: ");
-  const std::string violation = verify_solution(loaded.verifier_view(), solution.winner.data(), solution.strategy.data());
+  const std::string violation =
+      verify_solution(loaded.verifier_view(), solution.winner.data(), solution.strategy.data());
   list.add("verifying took: ");
   if (o.verbose) list.print(std::cerr);
   if (!violation.empty()) return fail("the solution does not hold: " + violation);

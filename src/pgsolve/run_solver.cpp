@@ -94,8 +94,7 @@ Solution run_solver(LoadedGame& loaded, const Algorithm& algorithm, bool with_st
     }
   }
   for (uint32_t v = 0; v < n; ++v) {
-    if (solution.winner[v] > 1)
-      throw "the solver left node " + std::to_string(game.node_id[v]) + " undecided";
+    if (solution.winner[v] > 1) throw "the solver left node " + std::to_string(game.node_id[v]) + " undecided";
     // An index that names no node counts as no strategy: it is completed.
     if (solution.strategy[v] >= n) solution.strategy[v] = no_strategy;
   }

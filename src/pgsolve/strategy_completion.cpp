@@ -55,7 +55,8 @@ void induced_subgame(const ParityGame& game, const std::vector<color_t>& colour,
   }
   std::vector<uint32_t> filled(sub.pred_begin, sub.pred_begin + n);
   for (uint32_t k = 0; k < n; ++k)
-    for (uint32_t e = sub.succ_begin[k]; e < sub.succ_begin[k + 1]; ++e) sub.pred_array[filled[sub.succ_array[e]]++] = k;
+    for (uint32_t e = sub.succ_begin[k]; e < sub.succ_begin[k + 1]; ++e)
+      sub.pred_array[filled[sub.succ_array[e]]++] = k;
   if (n > 0) {
     const auto range = std::minmax_element(sub.color, sub.color + n);
     sub.min_color = *range.first;
@@ -63,8 +64,7 @@ void induced_subgame(const ParityGame& game, const std::vector<color_t>& colour,
   }
 }
 
-int complete_strategies(const LoadedGame& loaded, const std::vector<uint8_t>& winner,
-                        std::vector<uint32_t>& strategy) {
+int complete_strategies(const LoadedGame& loaded, const std::vector<uint8_t>& winner, std::vector<uint32_t>& strategy) {
   const ParityGame& game = loaded.game;
   int completed = 0;
   for (uint8_t player = 0; player < 2; ++player) {
@@ -89,12 +89,12 @@ int complete_strategies(const LoadedGame& loaded, const std::vector<uint8_t>& wi
       const uint32_t v = region[k];
       if (arena.host.color[k] != player) {
         throw "the region of " + std::string(player_name[player]) + " is not won by " + player_name[player] +
-              " at node " + std::to_string(game.node_id[v]) + ": the winners do not hold";
+            " at node " + std::to_string(game.node_id[v]) + ": the winners do not hold";
       }
       if (game.owner[v] != player) continue;
       if (sub_strategy[k] >= region.size()) {
         throw "no strategy for node " + std::to_string(game.node_id[v]) +
-              ": the completing solver of this build gives none";
+            ": the completing solver of this build gives none";
       }
       strategy[v] = region[sub_strategy[k]];
     }

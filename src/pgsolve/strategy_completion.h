@@ -16,8 +16,7 @@ const unsigned int completion_alg_id = 11;
 // were completed. Throws a one-line std::string when a region is not a trap
 // (the winners are wrong), when the subgame is not won everywhere by the
 // region's player, or when the completion solver gives no strategy.
-int complete_strategies(const LoadedGame& loaded, const std::vector<uint8_t>& winner,
-                        std::vector<uint32_t>& strategy);
+int complete_strategies(const LoadedGame& loaded, const std::vector<uint8_t>& winner, std::vector<uint32_t>& strategy);
 
 // The subgame induced by nodes (file indices, increasing): each keeps its
 // colour, owner and identifier, and the edges to other nodes of the set.

@@ -133,23 +133,25 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
   count_ranks(rank_counter, game, n_ranks, first, last, static_cast<uint32_t>(range_end - range_start));
 
   const std::size_t rows = static_cast<std::size_t>(count) * n_ranks;
+  // Lifting is in place: valuation A holds the measures, and the first count
+  // words of B are the nodes' version words (kernels/spm_in_place.h).
   ScopedDeviceArray<int> valuation_a(rows), valuation_b(rows);
   thrust::fill(thrust::device, valuation_a.get(), valuation_a.get() + rows, 0);
   thrust::fill(thrust::device, valuation_b.get(), valuation_b.get() + rows, 0);
-  DeviceFlag go_on;
+  DeviceFlag go_on("Korrel::solve_range");
 
-  int* read = valuation_a.get();
-  int* written = valuation_b.get();
-  do {
-    go_on.clear();
-    launch_kernel(kernel::small_progress_measure::iteration_range, grid, block, shared_bytes, go_on.get(), written,
-                  static_cast<const int*>(read), static_cast<const uint32_t*>(rank_counter.get()), n_ranks, count,
-                  first, game.color, static_cast<const uint8_t*>(game.owner), game.n_succ, game.succ_begin,
-                  game.succ_array, game.scc_id);
+  int* const read = valuation_a.get();
+  unsigned int* const versions = reinterpret_cast<unsigned int*>(valuation_b.get());
+  // Passes run in batches between two reads of go_on: passes after the
+  // fixed point change nothing.
+  run_until_unchanged(go_on, "Korrel::solve_range", [&] {
+    launch_kernel(kernel::small_progress_measure::iteration_range_in_place, grid, block, shared_bytes, go_on.get(),
+                  read, versions, static_cast<const uint32_t*>(rank_counter.get()), n_ranks, count, first, game.color,
+                  static_cast<const uint8_t*>(game.owner), game.n_succ, game.succ_begin, game.succ_array,
+                  game.scc_id);
     // A refused launch would leave go_on false and the range undecided.
     check_last_error("Korrel::solve_range: lifting pass failed: ");
-    std::swap(read, written);
-  } while (go_on.read());
+  });
   launch_kernel(kernel::small_progress_measure::finalize_range, grid, block, shared_bytes,
                 static_cast<const int*>(read), n_ranks, count, first, game.color, game.owner, game.n_succ,
                 game.succ_begin, game.succ_array, game.scc_id);

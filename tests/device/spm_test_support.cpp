@@ -60,7 +60,7 @@ StreamCapture::~StreamCapture() {
   std::cerr.rdbuf(old_err_);
 }
 
-SpmRun run_spm(unsigned int alg_id, const TestGame& source, const cudaDeviceProp* properties) {
+SpmRun run_spm(unsigned int alg_id, const TestGame& source, const cudaDeviceProp* properties, bool with_strategy) {
   if (alg_id >= spm_solvers().size()) throw std::invalid_argument("no spm solver with this alg_id");
   ParityGame game;
   fill_parity_game(source, game);
@@ -71,6 +71,7 @@ SpmRun run_spm(unsigned int alg_id, const TestGame& source, const cudaDeviceProp
   }
   DeviceMemoryPtr memory;
   memory.allocate_and_initilaize(game, true);
+  if (with_strategy) memory.allocate_strategy();
   SpmRun run;
   {
     StreamCapture capture;
@@ -79,5 +80,6 @@ SpmRun run_spm(unsigned int alg_id, const TestGame& source, const cudaDeviceProp
     run.err = capture.err();
   }
   run.color = device_to_vector(memory.color, game.n_nodes);
+  if (with_strategy) run.strategy = device_to_vector(memory.strategy, game.n_nodes);
   return run;
 }

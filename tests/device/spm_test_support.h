@@ -47,13 +47,15 @@ class StreamCapture {
 
 struct SpmRun {
   std::vector<color_t> color;  // the device colours after the solve
+  std::vector<uint32_t> strategy;  // with strategies asked for: the device strategy array
   SpmStats stats;
   std::string out, err;
 };
 
 // Solves the game with one solver called directly, with the properties of
 // device 0 unless others are given.
-SpmRun run_spm(unsigned int alg_id, const TestGame& game, const cudaDeviceProp* properties = nullptr);
+SpmRun run_spm(unsigned int alg_id, const TestGame& game, const cudaDeviceProp* properties = nullptr,
+               bool with_strategy = false);
 
 // A device array's first n elements.
 template <class T>

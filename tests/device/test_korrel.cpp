@@ -99,6 +99,19 @@ TEST_F(KorrelSolve, AgreesWithTheReferenceOnSmallRandomGames) {
   }
 }
 
+// Sparse games with many colours, where measures climb far.
+TEST_F(KorrelSolve, AgreesWithTheReferenceOnSparseGamesOfTwentyColours) {
+  for (uint64_t seed = 1; seed <= 30; ++seed) {
+    RandomGameParams p;
+    p.seed = 2000 + seed;
+    p.n_nodes = 60 + static_cast<uint32_t>(seed * 29 % 240);
+    p.max_color = 19;
+    p.min_out = 1;
+    p.max_out = 2;
+    EXPECT_EQ(compare(random_game(p)), "") << describe(p);
+  }
+}
+
 TEST_F(KorrelSolve, AgreesWithTheReferenceOnGamesOfManySccs) {
   for (uint64_t seed = 1; seed <= 40; ++seed) {
     const TestGame g = block_game(10 + static_cast<uint32_t>(seed % 30), 1 + static_cast<uint32_t>(seed % 7),

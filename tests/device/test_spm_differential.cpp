@@ -2,6 +2,7 @@
 // of many shapes; a failure names the solver and the game's parameters.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -57,6 +58,17 @@ const Family families[] = {
        p.max_color = static_cast<uint32_t>(i % 10);
        return p;
      }},
+    // Sparse games with many colours: measures climb far around long cycles
+    // (the corner where lifting one edge per pass took minutes).
+    {"out-degree 1-2, 20 colours", 12,
+     [](uint64_t i) {
+       RandomGameParams p;
+       p.n_nodes = 40 + static_cast<uint32_t>(i * 23 % 50);
+       p.max_color = 19;
+       p.min_out = 1;
+       p.max_out = 2;
+       return p;
+     }},
     {"hundreds of nodes", 5,
      [](uint64_t i) {
        RandomGameParams p;
@@ -110,6 +122,70 @@ TEST_P(SpmAgreesWithReference, OneColourRankAndLongChains) {
     expect_reference_winners(chain_game(n, max_color, seed), run_spm(GetParam(), chain_game(n, max_color, seed)).color,
                              "chain_game(" + std::to_string(n) + ", " + std::to_string(max_color) + ", " +
                                  std::to_string(seed) + ")");
+  }
+}
+
+// What is wrong with the strategies a solve gave, or "": every node with a
+// strategy is won by its owner and moves along one of its edges to a node
+// that player wins; with complete set, every node of `player` won by it has
+// one; and where `player`'s nodes follow their strategies inside its region,
+// no cycle has a largest colour of the other parity.
+std::string strategy_fault(const TestGame& g, const std::vector<color_t>& winner, const std::vector<uint32_t>& strategy,
+                           uint8_t player, bool complete) {
+  const uint32_t n = g.size();
+  for (uint32_t v = 0; v < n; ++v) {
+    if (strategy[v] == no_strategy) {
+      if (complete && g.owner[v] == player && winner[v] == player) return "node " + std::to_string(v) + " has none";
+      continue;
+    }
+    const auto& s = g.succ[v];
+    if (winner[v] != g.owner[v]) return "node " + std::to_string(v) + " is lost by its owner";
+    if (std::find(s.begin(), s.end(), strategy[v]) == s.end()) return "node " + std::to_string(v) + ": not an edge";
+    if (winner[strategy[v]] != winner[v]) return "node " + std::to_string(v) + " leaves its region";
+  }
+  if (!complete) return "";
+  // The region's graph: the player's nodes keep their strategy edge only.
+  auto next = [&](uint32_t v) {
+    return g.owner[v] == player ? std::vector<uint32_t>{strategy[v]} : g.succ[v];
+  };
+  for (uint32_t u = 0; u < n; ++u) {
+    if (winner[u] != player || (g.color[u] & 1u) == player) continue;
+    // A cycle through u of colours up to u's, inside the region?
+    std::vector<char> seen(n, 0);
+    std::vector<uint32_t> stack = next(u);
+    while (!stack.empty()) {
+      const uint32_t w = stack.back();
+      stack.pop_back();
+      if (w == u) return "a cycle through node " + std::to_string(u) + " is won by the other player";
+      if (seen[w] || winner[w] != player || g.color[w] > g.color[u]) continue;
+      seen[w] = 1;
+      for (uint32_t x : next(w)) stack.push_back(x);
+    }
+  }
+  return "";
+}
+
+// Strategies when asked for: the one-sided solvers give the whole strategy of
+// the largest colour's player, the two-sided ones a winning part of one.
+TEST_P(SpmAgreesWithReference, StrategiesWin) {
+  const bool one_sided = GetParam() == 2 || GetParam() == 3 || GetParam() == 5;
+  for (uint64_t seed = 900; seed < 960; ++seed) {
+    RandomGameParams p;
+    p.seed = seed;
+    p.n_nodes = 2 + static_cast<uint32_t>(seed * 7 % 60);
+    p.max_color = static_cast<uint32_t>(seed % 9);
+    p.max_out = 1 + static_cast<uint32_t>(seed % 4);
+    p.self_loop_probability = (seed % 3) * 0.2;
+    const TestGame game = random_game(p);
+    const SpmRun run = run_spm(GetParam(), game, nullptr, true);
+    expect_reference_winners(game, run.color, describe(p));
+    uint32_t top = 0;
+    for (uint32_t c : game.color) top = std::max(top, c);
+    EXPECT_EQ(strategy_fault(game, run.color, run.strategy, static_cast<uint8_t>(top & 1u), one_sided), "")
+        << spm_solvers()[GetParam()].name << " on " << describe(p);
+    if (one_sided) continue;
+    EXPECT_EQ(strategy_fault(game, run.color, run.strategy, static_cast<uint8_t>(1u - (top & 1u)), false), "")
+        << spm_solvers()[GetParam()].name << " on " << describe(p);
   }
 }
 

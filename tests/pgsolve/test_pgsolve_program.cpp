@@ -71,16 +71,20 @@ void expect_solved_and_verified(const Algorithm& a, const std::string& path, con
   EXPECT_EQ(check.err, "pgsolve: the solution in " + solution + " holds\n");
 }
 
-TEST(Pgsolve, EveryAlgorithmSolvesEveryFamilyWithAVerifiedSolution) {
-  for (const Family& f : families()) {
-    const std::vector<uint8_t> expected = reference_solve(f.game);
-    const std::string path = write_temp_file(to_pgsolver(f.game));
-    for (const Algorithm* a = algorithms_begin(); a != algorithms_end(); ++a) {
-      SCOPED_TRACE(f.name + ", " + a->name);
-      expect_solved_and_verified(*a, path, f.game, expected);
-    }
+// One test per family, so that each stays short under the sanitizers too.
+class EveryFamily : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(EveryFamily, EveryAlgorithmGivesAVerifiedSolution) {
+  const Family f = families().at(GetParam());
+  const std::vector<uint8_t> expected = reference_solve(f.game);
+  const std::string path = write_temp_file(to_pgsolver(f.game));
+  for (const Algorithm* a = algorithms_begin(); a != algorithms_end(); ++a) {
+    SCOPED_TRACE(f.name + ", " + a->name);
+    expect_solved_and_verified(*a, path, f.game, expected);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Pgsolve, EveryFamily, testing::Range<std::size_t>(0, families().size()));
 
 // A ladder whose every node has its own colour, up to 2^32 - 1: Even's rail
 // holds the small even colours, Odd's the largest odd ones. Each player wins
@@ -158,7 +162,8 @@ TEST(Pgsolve, EveryMistakeHasItsMessageAndStatus) {
   const std::string malformed = write_temp_file("0 2 0 1;\n1 x;\n");
   const std::string dead_end = write_temp_file("0 2 0;\n");
   std::string many;
-  for (uint32_t c = 0; c <= 32768; ++c) many += std::to_string(c) + " " + std::to_string(c) + " 0 " + std::to_string(c) + ";\n";
+  for (uint32_t c = 0; c <= 32768; ++c)
+    many += std::to_string(c) + " " + std::to_string(c) + " 0 " + std::to_string(c) + ";\n";
   const std::string many_colours = write_temp_file(many);
   const std::string hard = write_temp_file(pggen::to_pgsolver(pggen::recursive_ladder_game(24)));
   const std::string wrong_winner = write_temp_file("paritysol 1;\n0 1;\n1 1 1;\n");
@@ -168,32 +173,51 @@ TEST(Pgsolve, EveryMistakeHasItsMessageAndStatus) {
       {"unknown option", {"--bogus", game}, 2, "pgsolve: unknown option --bogus" + usage},
       {"short option unknown", {"-x"}, 2, "pgsolve: unknown option -x" + usage},
       {"value missing", {game, "-a"}, 2, "pgsolve: option -a needs a value" + usage},
-      {"unknown algorithm", {"-a", "strategy-iteration", game}, 2,
+      {"unknown algorithm",
+       {"-a", "strategy-iteration", game},
+       2,
        "pgsolve: unknown algorithm strategy-iteration (see --list-algorithms)" + usage},
-      {"number without a row", {"--algorithm=7", game}, 2,
+      {"number without a row",
+       {"--algorithm=7", game},
+       2,
        "pgsolve: unknown algorithm 7 (see --list-algorithms)" + usage},
       {"no threads", {"-t", "0", game}, 2, "pgsolve: option -t needs a positive whole number, not 0" + usage},
-      {"timeout not a number", {"--timeout", "soon", game}, 2,
+      {"timeout not a number",
+       {"--timeout", "soon", game},
+       2,
        "pgsolve: option --timeout needs a positive number of seconds, not soon" + usage},
       {"value on a flag", {"--print=yes", game}, 2, "pgsolve: option --print takes no value" + usage},
       {"two games", {game, game}, 2, "pgsolve: more than one game given: " + game + " and " + game + usage},
       {"quiet and verbose", {"-q", "-v", game}, 2, "pgsolve: options -q and -v exclude each other" + usage},
-      {"check and print", {"--check", wrong_winner, "-p", game}, 2,
+      {"check and print",
+       {"--check", wrong_winner, "-p", game},
+       2,
        "pgsolve: option --check only verifies: it takes no -o, -p or --verify" + usage},
-      {"solution not writable", {"-o", "/nonexistent/game.sol", game}, 1,
+      {"solution not writable",
+       {"-o", "/nonexistent/game.sol", game},
+       1,
        "pgsolve: cannot write the solution to /nonexistent/game.sol\n"},
-      {"missing file", {"/nonexistent/game.pg"}, 1,
+      {"missing file",
+       {"/nonexistent/game.pg"},
+       1,
        "pgsolve: cannot open /nonexistent/game.pg: No such file or directory\n"},
-      {"malformed game", {malformed}, 1,
-       "ERROR: expected color as second number in node description.\n1 \npgsolve: no game read from " + malformed + "\n"},
+      {"malformed game",
+       {malformed},
+       1,
+       "ERROR: expected color as second number in node description.\n1 \npgsolve: no game read from " + malformed +
+           "\n"},
       {"empty standard input", {}, 1, "ERROR: no nodes defined.\n\npgsolve: no game read from standard input\n"},
       {"dead end", {dead_end}, 1, "pgsolve: We have a dead end after preprocessing ...\n"},
-      {"too many colours", {many_colours}, 1,
+      {"too many colours",
+       {many_colours},
+       1,
        "pgsolve: the game needs 32769 colours after compression, more than the 32768 the solvers hold\n"},
       {"timeout", {"--timeout", "0.3", hard}, 1, "pgsolve: time limit exceeded, solve abandoned\n"},
       {"solution that does not hold", {"--check", wrong_winner, game}, 1, ""},
       {"piped solution that does not hold", {"--check", "-", game}, 1, "", wrong_winner},
-      {"game and solution piped", {"--check", "-"}, 2,
+      {"game and solution piped",
+       {"--check", "-"},
+       2,
        "pgsolve: the game and the solution cannot both come from standard input" + usage},
       {"truncated gzip", {truncated_gz}, 1, "pgsolve: " + truncated_gz + ": truncated gzip data\n"},
       {"corrupt gzip", {corrupt_gz}, 1, ""},
