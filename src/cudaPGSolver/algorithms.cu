@@ -96,10 +96,10 @@ const char* strategies_name(Strategies strategies) {
 
 void print_algorithm_table(std::ostream& out) {
   char line[160];
-  std::snprintf(line, sizeof line, "%-6s %-15s %-24s %-6s %s", "alg_id", "name", "program", "road", "strategies");
+  std::snprintf(line, sizeof line, "%-6s %-18s %-28s %-6s %s", "alg_id", "name", "program", "road", "strategies");
   out << line << '\n';
   for (const Algorithm& a : algorithm_table) {
-    std::snprintf(line, sizeof line, "%-6u %-15s %-24s %-6s %s", a.alg_id, a.name, a.program, road_name(a.road),
+    std::snprintf(line, sizeof line, "%-6u %-18s %-28s %-6s %s", a.alg_id, a.name, a.program, road_name(a.road),
                   strategies_name(a.strategies));
     out << line << '\n';
   }

@@ -7,9 +7,7 @@
 
 namespace {
 
-const char* const default_algorithm = "zielonka";
-
-// A name of the table or its number.
+// A name of the table or its number; "auto" is the race, which is no row.
 const Algorithm* algorithm_named(const std::string& text) {
   const Algorithm* by_name = find_algorithm(text);
   if (by_name != nullptr) return by_name;
@@ -36,7 +34,6 @@ bool parse_seconds(const std::string& text, double& value) {
 
 std::string parse_options(int argc, char** argv, Options& o) {
   o = Options();
-  o.algorithm = find_algorithm(std::string(default_algorithm));
   std::vector<std::string> games;
   bool only_games = false;
   for (int i = 1; i < argc; ++i) {
@@ -77,8 +74,8 @@ std::string parse_options(int argc, char** argv, Options& o) {
     }
 
     if (name == "-a" || name == "--algorithm") {
-      o.algorithm = algorithm_named(value);
-      if (o.algorithm == nullptr) return "unknown algorithm " + value + " (see --list-algorithms)";
+      o.algorithm = value == "auto" ? nullptr : algorithm_named(value);
+      if (o.algorithm == nullptr && value != "auto") return "unknown algorithm " + value + " (see --list-algorithms)";
     } else if (name == "-o" || name == "--solution") {
       if (value.empty()) return "option " + name + " needs a file name";
       o.solution_file = value;
@@ -126,7 +123,7 @@ std::string help_text() {
          "Solves the parity game in GAME (PGSolver format; plain, gzip or bzip2;\n"
          "standard input when GAME is - or missing).\n"
          "\n"
-         "  -a, --algorithm NAME   solver by name or number (default zielonka; see --list-algorithms)\n"
+         "  -a, --algorithm NAME   solver by name or number (default auto; see --list-algorithms)\n"
          "      --list-algorithms  print the table of algorithms\n"
          "  -o, --solution FILE    write the solution (PGSolver's paritysol format) to FILE\n"
          "  -p, --print            write the solution to standard output\n"

@@ -7,7 +7,9 @@
 struct Options {
   enum class Action { solve, check, help, version, list_algorithms };
   Action action = Action::solve;
-  const Algorithm* algorithm = nullptr;  // the default, zielonka, unless chosen
+  // The chosen row; null for the default, auto: tangle learning and
+  // Zielonka's algorithm side by side, the first answer taken.
+  const Algorithm* algorithm = nullptr;
   std::string game = "-";                // "-" is standard input
   std::string solution_file;             // -o; empty: none
   bool print = false;                    // -p

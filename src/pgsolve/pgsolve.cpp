@@ -23,6 +23,10 @@
 
 namespace {
 
+// The default is no row of the table: it races two rows.
+const char* const auto_row =
+    "auto: tangle (13) and zielonka (11) side by side, the first complete answer taken (the default)";
+
 const int status_solved = 0;
 const int status_failed = 1;
 const int status_usage = 2;
@@ -117,16 +121,19 @@ int check_solution(const Options& o, const LoadedGame& loaded, TimeList& list) {
 int solve(const Options& o, LoadedGame& loaded, TimeList& list, Watchdog& watchdog) {
   Solution solution;
   int completed = 0;
+  std::string answered_by;
   std::string failure = guarded([&] {
     SilencedSolvers silence;
-    solution = run_solver(loaded, *o.algorithm, o.wants_strategy(), &list);
+    solution = o.algorithm != nullptr ? run_solver(loaded, *o.algorithm, o.wants_strategy(), &list)
+                                      : run_race(loaded, o.wants_strategy(), &list, answered_by);
     list.add("collecting the result took: ");
     if (o.wants_strategy()) {
       completed = complete_strategies(loaded, solution.winner, solution.strategy);
       list.add("completing strategies took: ");
     }
   });
-  if (!failure.empty()) return fail("solving with " + std::string(o.algorithm->name) + " failed: " + failure);
+  const std::string name = o.algorithm != nullptr ? o.algorithm->name : "auto";
+  if (!failure.empty()) return fail("solving with " + name + " failed: " + failure);
 
   // A strategy is named only where its node's owner wins the node.
   const ParityGame& game = loaded.game;
@@ -153,7 +160,9 @@ int solve(const Options& o, LoadedGame& loaded, TimeList& list, Watchdog& watchd
   }
   if (o.verbose) list.print(std::cerr);
   if (!o.quiet) {
-    std::cerr << "pgsolve: " << game.n_nodes << " nodes solved by " << o.algorithm->name << ": Even wins "
+    std::cerr << "pgsolve: " << game.n_nodes << " nodes solved by " << name;
+    if (!answered_by.empty()) std::cerr << " (answered by " << answered_by << ")";
+    std::cerr << ": Even wins "
               << count_won(solution.winner, 0) << ", Odd wins " << count_won(solution.winner, 1);
     if (completed > 0) std::cerr << "; strategies of " << completed << " region(s) by " << completion_alg_id;
     if (o.verify) std::cerr << "; verified";
@@ -181,6 +190,7 @@ int pgsolve_main(int argc, char** argv) {
       return status_solved;
     case Options::Action::list_algorithms:
       print_algorithm_table(std::cout);
+      std::cout << auto_row << std::endl;
       return status_solved;
     default:
       break;

@@ -8,6 +8,7 @@
 #include "arena/gpu_arena_implem.h"
 #include "cudaPGSolver/solve.h"
 #include "rangespm/korrel.h"
+#include "tangle/auto_race.h"
 
 namespace {
 
@@ -35,6 +36,16 @@ void take_arena_result(const cudaGpuArena& arena, const ParityGame& game, const 
   for (uint32_t i = 0; i < n; ++i) {
     solution.winner[file_index[i]] = static_cast<uint8_t>(arena.host.color[i]);
     if (strategy != nullptr && (*strategy)[i] < n) solution.strategy[file_index[i]] = file_index[(*strategy)[i]];
+  }
+}
+
+// Every node decided; an index that names no node counts as no strategy
+// (it is completed afterwards).
+void check_answer(const ParityGame& game, Solution& solution) {
+  const uint32_t n = game.n_nodes;
+  for (uint32_t v = 0; v < n; ++v) {
+    if (solution.winner[v] > 1) throw "the solver left node " + std::to_string(game.node_id[v]) + " undecided";
+    if (solution.strategy[v] >= n) solution.strategy[v] = no_strategy;
   }
 }
 
@@ -93,10 +104,22 @@ Solution run_solver(LoadedGame& loaded, const Algorithm& algorithm, bool with_st
       take_arena_result(arena, game, nullptr, solution);
     }
   }
-  for (uint32_t v = 0; v < n; ++v) {
-    if (solution.winner[v] > 1) throw "the solver left node " + std::to_string(game.node_id[v]) + " undecided";
-    // An index that names no node counts as no strategy: it is completed.
-    if (solution.strategy[v] >= n) solution.strategy[v] = no_strategy;
-  }
+  check_answer(game, solution);
+  return solution;
+}
+
+Solution run_race(LoadedGame& loaded, bool with_strategy, TimeList* list, std::string& answered_by) {
+  const ParityGame& game = loaded.game;
+  Solution solution;
+  solution.winner.assign(game.n_nodes, 2);
+  solution.strategy.assign(game.n_nodes, no_strategy);
+  std::vector<uint32_t> strategy(with_strategy ? game.n_nodes : 0, no_strategy);
+  cudaGpuArena arena;
+  fill_arena(game, arena);
+  if (list) list->add("setting up gpu_arena took: ");
+  answered_by = race_winner_name(solve_by_race(arena, with_strategy ? strategy.data() : nullptr));
+  if (list) list->add("solving took : ");
+  take_arena_result(arena, game, with_strategy ? &strategy : nullptr, solution);
+  check_answer(game, solution);
   return solution;
 }

@@ -2,6 +2,7 @@
 // One solve of a loaded game by an algorithm of the table, on whichever road
 // the table gives it, with the answer in file order.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "cudaPGSolver/algorithms.h"
@@ -16,6 +17,10 @@ class cudaGpuArena;
 // the strategy stays all no_strategy otherwise). Throws a std::string when the
 // solver fails or leaves a node undecided.
 Solution run_solver(LoadedGame& loaded, const Algorithm& algorithm, bool with_strategy, TimeList* list);
+
+// The default, auto: tangle learning and Zielonka's algorithm race on the
+// game (see solve_by_race); answered_by names the one whose answer is taken.
+Solution run_race(LoadedGame& loaded, bool with_strategy, TimeList* list, std::string& answered_by);
 
 // Copies a CSR game into the host side of an empty arena.
 void fill_arena(const ParityGame& game, cudaGpuArena& arena);

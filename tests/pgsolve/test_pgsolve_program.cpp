@@ -49,14 +49,15 @@ std::vector<Family> families() {
 // Solves with the algorithm, writes and verifies the solution, checks the
 // written file again with --check, and compares the winners with the
 // reference solver's.
-void expect_solved_and_verified(const Algorithm& a, const std::string& path, const TestGame& game,
-                                const std::vector<uint8_t>& expected) {
+// The algorithm is a row's name or "auto", whose racers both give strategies.
+void expect_solved_and_verified(const std::string& name, Strategies strategies, const std::string& path,
+                                const TestGame& game, const std::vector<uint8_t>& expected) {
   const std::string solution = write_temp_file("", "solution");
-  const ProgramResult r = run_pgsolve({"-a", a.name, "--verify", "-o", solution, path});
+  const ProgramResult r = run_pgsolve({"-a", name, "--verify", "-o", solution, path});
   ASSERT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(r.out, "");
   // A solver that the table says yields strategies needs no completion.
-  if (a.strategies == Strategies::both) {
+  if (strategies == Strategies::both) {
     EXPECT_EQ(r.err.find("strategies of"), std::string::npos) << r.err;
   }
   EXPECT_NE(r.err.find("; verified\n"), std::string::npos) << r.err;
@@ -80,8 +81,10 @@ TEST_P(EveryFamily, EveryAlgorithmGivesAVerifiedSolution) {
   const std::string path = write_temp_file(to_pgsolver(f.game));
   for (const Algorithm* a = algorithms_begin(); a != algorithms_end(); ++a) {
     SCOPED_TRACE(f.name + ", " + a->name);
-    expect_solved_and_verified(*a, path, f.game, expected);
+    expect_solved_and_verified(a->name, a->strategies, path, f.game, expected);
   }
+  SCOPED_TRACE(f.name + ", auto");
+  expect_solved_and_verified("auto", Strategies::both, path, f.game, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pgsolve, EveryFamily, testing::Range<std::size_t>(0, families().size()));
@@ -101,16 +104,17 @@ TEST(Pgsolve, ColoursUpToTheLargest32BitValueAreSolvedAndVerified) {
   const std::string path = write_temp_file(to_pgsolver(g));
   for (const Algorithm* a = algorithms_begin(); a != algorithms_end(); ++a) {
     SCOPED_TRACE(a->name);
-    expect_solved_and_verified(*a, path, g, expected);
+    expect_solved_and_verified(a->name, a->strategies, path, g, expected);
   }
 }
 
 // Gzip (also in two members), bzip2 and standard input give the very bytes of
-// the plain file's solution.
+// the plain file's solution (with one solver: under auto the first of two
+// racers answers, and their strategies may differ).
 TEST(Pgsolve, CompressedAndPipedInputGiveTheSameSolution) {
   const std::string text = pggen::to_pgsolver(pggen::random_game(300, 20, 1, 4, 21));
   const std::string plain = write_temp_file(text);
-  const ProgramResult reference = run_pgsolve({"-p", "-q", plain});
+  const ProgramResult reference = run_pgsolve({"-a", "zielonka", "-p", "-q", plain});
   ASSERT_EQ(reference.exit_status, 0) << reference.err;
   ASSERT_EQ(reference.out.compare(0, 10, "paritysol "), 0);
 
@@ -124,13 +128,13 @@ TEST(Pgsolve, CompressedAndPipedInputGiveTheSameSolution) {
     std::vector<std::string> args;
     std::string input;
   } runs[] = {
-      {"gzip", {"-p", "-q", gz}, "/dev/null"},
-      {"gzip members", {"-p", "-q", two_members}, "/dev/null"},
-      {"bzip2", {"-p", "-q", bz2}, "/dev/null"},
-      {"standard input", {"-p", "-q"}, plain},
-      {"dash", {"-p", "-q", "-"}, plain},
-      {"bzip2 piped", {"-p", "-q"}, bz2},
-      {"one worker thread", {"-p", "-q", "-t", "1", gz}, "/dev/null"},
+      {"gzip", {"-a", "zielonka", "-p", "-q", gz}, "/dev/null"},
+      {"gzip members", {"-a", "zielonka", "-p", "-q", two_members}, "/dev/null"},
+      {"bzip2", {"-a", "zielonka", "-p", "-q", bz2}, "/dev/null"},
+      {"standard input", {"-a", "zielonka", "-p", "-q"}, plain},
+      {"dash", {"-a", "zielonka", "-p", "-q", "-"}, plain},
+      {"bzip2 piped", {"-a", "zielonka", "-p", "-q"}, bz2},
+      {"one worker thread", {"-a", "zielonka", "-p", "-q", "-t", "1", gz}, "/dev/null"},
   };
   for (const auto& run : runs) {
     const ProgramResult r = run_pgsolve(run.args, run.input);
@@ -212,7 +216,7 @@ TEST(Pgsolve, EveryMistakeHasItsMessageAndStatus) {
        {many_colours},
        1,
        "pgsolve: the game needs 32769 colours after compression, more than the 32768 the solvers hold\n"},
-      {"timeout", {"--timeout", "0.3", hard}, 1, "pgsolve: time limit exceeded, solve abandoned\n"},
+      {"timeout", {"-a", "zielonka", "--timeout", "0.3", hard}, 1, "pgsolve: time limit exceeded, solve abandoned\n"},
       {"solution that does not hold", {"--check", wrong_winner, game}, 1, ""},
       {"piped solution that does not hold", {"--check", "-", game}, 1, "", wrong_winner},
       {"game and solution piped",
@@ -252,19 +256,38 @@ TEST(Pgsolve, InformationAndReportOptions) {
   EXPECT_EQ(r.exit_status, 0);
   std::ostringstream table;
   print_algorithm_table(table);
-  EXPECT_EQ(r.out, table.str());
-  EXPECT_NE(r.out.find("\n11     zielonka        Vantor                   arena"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out, table.str() +
+                       "auto: tangle (13) and zielonka (11) side by side, the first complete answer taken (the "
+                       "default)\n");
+  EXPECT_NE(r.out.find("\n11     zielonka           Vantor                       arena"), std::string::npos) << r.out;
 
   r = run_pgsolve({game});
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "pgsolve: 2 nodes solved by zielonka: Even wins 1, Odd wins 1\n");
+  EXPECT_EQ(r.err.substr(0, 40), "pgsolve: 2 nodes solved by auto (answere") << r.err;
+  EXPECT_NE(r.err.find("): Even wins 1, Odd wins 1\n"), std::string::npos) << r.err;
   r = run_pgsolve({"-v", "-a", "3", game});
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("reading took: "), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("Total time: "), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("Using simple SPM"), std::string::npos) << r.err;
+}
+
+}  // namespace
+
+namespace {
+
+// A recursive ladder of 40 rungs takes Zielonka's algorithm 2^41 calls and
+// tangle learning one search: auto must take tangle learning's answer and
+// stop Zielonka's at its next check, or the run would never end.
+TEST(Pgsolve, AutoTakesTheFirstAnswerAndStopsTheOther) {
+  const TestGame game = from_generated(pggen::recursive_ladder_game(40));
+  const std::string path = write_temp_file(to_pgsolver(game));
+  const ProgramResult r = run_pgsolve({"--verify", path});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.err, "pgsolve: 120 nodes solved by auto (answered by tangle learning): Even wins 120, Odd wins 0; "
+                   "verified\n");
 }
 
 }  // namespace
