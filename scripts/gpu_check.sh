@@ -145,7 +145,7 @@ for d in "$cuda_root/include/cccl" "$cuda_root/targets/x86_64-linux/include/cccl
 done
 
 # ---------------------------------------------------------------- GoogleTest
-begin "googletest" "2 s from the packages, 25 s from the sources"
+begin "googletest" "2 s from the packages, 10 s from the sources (20 s of CPU)"
 prefix=$work/deps
 gtest_dir=""
 unpack() {
@@ -206,7 +206,7 @@ else
 fi
 
 # ---------------------------------------------------------------- configure and build
-begin "configure" "15 s"
+begin "configure" "15 s (the CUDA compiler's checks)"
 gen=(); command -v ninja >/dev/null && gen=(-G Ninja)
 cfg=(-DPG_BACKEND=cuda -DPG_CUDA_ARCHITECTURES="$PG_CUDA_ARCHITECTURES" -DCMAKE_BUILD_TYPE=Release
   -DPG_BUILD_TESTS=ON -DPG_BUILD_BENCHMARKS=OFF -DCMAKE_CUDA_COMPILER="$nvcc")
@@ -226,7 +226,7 @@ fi
 
 built=0
 if [ $configured = 1 ]; then
-  begin "build" "90 s (2.5 min of the CUDA backend on 2 cores, spread over 16)"
+  begin "build" "60 s (about 96 steps; the longest, a Thrust-heavy unit, 15 s of CPU)"
   limit=$(phase_limit "${GPU_CHECK_BUILD_CAP:-300}" 180)
   timeout "$limit" cmake --build "$build" -j"$jobs" >>"$logs/build.log" 2>&1
   status=$?
@@ -242,7 +242,7 @@ tail -300 "$logs/build.log" >"$out/build.log"
 
 # ---------------------------------------------------------------- tests
 if [ $built = 1 ]; then
-  begin "ctest" "60 s"
+  begin "ctest" "40 s (every program started about 160 times, each with a CUDA context)"
   exclude=()
   # Without a device only the tests that start no program can pass.
   [ "$dry" = 1 ] && exclude=(-E 'Differential|benchmark_harness_quick_suite')
@@ -275,12 +275,14 @@ if [ "$dry" = 1 ]; then
   fi
 fi
 if [ $built = 1 ] || [ "$dry" = 1 ]; then
-  begin "benchmark" "120 s (budget), games generated before"
+  begin "benchmark" "150 s: the budget, games generated first"
   rm -rf "$work/bench/scratch" "$work/bench/results.md" "$work/bench/results.json"
   # The budget covers generating the games (outside $OUT, in the work
   # folder) and the runs; the plot and the tables follow it.
   budget=$(phase_limit "${GPU_CHECK_BENCH_BUDGET:-150}" 45)
-  timeout $((budget + 40)) env PYTHONUNBUFFERED=1 python3 scripts/benchmark.py --gpu --no-build \
+  # Without matplotlib no plot: the harness would try pip, and there is no network.
+  plot=(); python3 -c 'import matplotlib' 2>/dev/null || plot=(--no-plot)
+  timeout $((budget + 40)) env PYTHONUNBUFFERED=1 python3 scripts/benchmark.py --gpu --no-build "${plot[@]}" \
     --build-dir "$bench_build" --out "$work/bench" --timeout 20 --budget "$budget" >"$out/benchmark.log" 2>&1
   status=$?
   for f in results.md:benchmark.md results.json:benchmark.json time_vs_size.png:time_vs_size.png; do

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -207,6 +208,70 @@ TEST_P(SpmAgreesWithReference, SparseIdsThroughSolveGame) {
     }
     expect_reference_winners(game, std::vector<color_t>(loaded.color, loaded.color + loaded.n_nodes), describe(p));
   }
+}
+
+// Measures climb on cycles up to the number of nodes of a colour, so large
+// games with short loops have few cycles: every node but the last `core`
+// ones leads to 1 to 4 later nodes (colours 0 .. top - 2, about 30 of them
+// the top colour), and the core's nodes (colours top - 1 and top, two
+// successors in the core each) are the only cycles. Tens of thousands of
+// nodes then take tens to a hundred lifting passes.
+TestGame funnel_game(uint32_t n, uint32_t top, uint32_t core, uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  TestGame game;
+  const uint32_t first_core = n - core;
+  for (uint32_t v = 0; v < n; ++v) {
+    const uint8_t owner = static_cast<uint8_t>(rng() & 1);
+    std::vector<uint32_t> succ;
+    if (v < first_core) {
+      const uint32_t degree = 1 + static_cast<uint32_t>(rng() % 4);
+      for (uint32_t k = 0; k < degree; ++k) succ.push_back(v + 1 + static_cast<uint32_t>(rng() % (n - v - 1)));
+      // About 30 of them carry the top colour, which the core's cycles count.
+      const bool top_colour = rng() % (n / 30) == 0;
+      game.add_node(top_colour ? top : top >= 2 ? static_cast<uint32_t>(rng() % (top - 1)) : 0, owner, succ);
+    } else {
+      for (uint32_t k = 0; k < 2; ++k) succ.push_back(first_core + static_cast<uint32_t>(rng() % core));
+      game.add_node(v == first_core ? top : top - static_cast<uint32_t>(rng() % 2), owner, succ);
+    }
+  }
+  return game;
+}
+
+// The active-node solvers (alg 4 and 5) compact their list only while the
+// launch has more blocks than the device has multiprocessors: on a device of
+// one multiprocessor almost always, on one of 132 (an H100: blocks of 256
+// threads) only from 33,793 nodes on. Both shapes, on games that are still
+// lifted after the first compactions, with the top colour even and odd (an
+// even top colour is colour 2 after the renumbering: a compaction that
+// dropped those nodes left alg 4 lifting for ever, which the test's time
+// limit turns into a failure).
+TEST(SpmActiveNodes, AgreeWithTheReferenceOnOneAndOn132Multiprocessors) {
+  struct Case {
+    int multiprocessors;
+    uint32_t n_nodes, top, core;
+    uint64_t seed;
+  };
+  const Case cases[] = {{1, 3000, 2, 12, 11}, {1, 3000, 3, 12, 12}, {1, 3000, 4, 12, 13}, {1, 2000, 6, 16, 14},
+                        {132, 36000, 2, 12, 21}, {132, 36000, 4, 12, 22}, {132, 36000, 5, 12, 23}};
+  for (const Case& c : cases) {
+    hostrt::reset();
+    cudaDeviceProp device = hostrt::default_device_properties();
+    device.multiProcessorCount = c.multiprocessors;
+    device.maxThreadsPerMultiProcessor = 2048;
+    const TestGame game = funnel_game(c.n_nodes, c.top, c.core, c.seed);
+    const std::vector<uint8_t> winners = reference_solve(game);
+    for (const unsigned int alg : {4u, 5u}) {
+      const SpmRun run = run_spm(alg, game, &device);
+      const std::string what = std::string(spm_solvers()[alg].name) + " with " + std::to_string(c.multiprocessors) +
+                               " multiprocessors on " + std::to_string(c.n_nodes) + " nodes, top colour " +
+                               std::to_string(c.top) + ", seed " + std::to_string(c.seed);
+      EXPECT_FALSE(run.stats.compactions.empty()) << what << ": never compacted (" << run.stats.iterations
+                                                  << " iterations)";
+      EXPECT_EQ(run.color, std::vector<color_t>(winners.begin(), winners.end())) << what;
+    }
+    EXPECT_EQ(hostrt::live_allocations(), 0u);
+  }
+  hostrt::reset();
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSolvers, SpmAgreesWithReference, ::testing::Values(0u, 1u, 2u, 3u, 4u, 5u),
