@@ -47,8 +47,8 @@ bool parse_piece(const std::string& path, uint64_t begin, uint64_t end, bool fir
 bool FastGameLoad::read(const std::string& path) {
   std::error_code error;
   const uint64_t size = std::filesystem::file_size(path, error);
-  const unsigned int pieces = error ? 1 : static_cast<unsigned int>(std::min<uint64_t>(loader_threads(), size / min_piece_bytes));
-  return read(path, std::max(1u, pieces));
+  const uint64_t pieces = error ? 1 : std::min<uint64_t>(loader_threads(), size / min_piece_bytes);
+  return read(path, static_cast<unsigned int>(std::max<uint64_t>(1, pieces)));
 }
 
 bool FastGameLoad::read(const std::string& path, unsigned int pieces) {

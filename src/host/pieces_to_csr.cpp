@@ -23,25 +23,34 @@ void FastGameLoad::fill(CsrTarget& target) {
   const uint32_t n = n_nodes;
   const uint32_t m = n_edges;
 
-  // Nodes and successors piece by piece; each piece's buffers go as soon as
-  // they are copied, so the game is held about once.
-  std::size_t node_at = 0, edge_at = 0;
-  uint32_t begin = 0, max_n_succ = 0;
-  for (ParsedPiece& piece : pieces_) {
-    copy_into(target.node_id, node_at, piece.node_id);
-    copy_into(target.color, node_at, piece.color);
-    copy_into(target.owner, node_at, piece.owner);
-    copy_into(target.n_succ, node_at, piece.n_succ);
-    copy_into(target.succ_array, edge_at, piece.succ);
-    for (std::size_t i = 0; i < piece.n_succ.size(); ++i) {
-      target.succ_begin[node_at + i] = begin;
-      begin += piece.n_succ[i];
-      max_n_succ = std::max(max_n_succ, piece.n_succ[i]);
-    }
-    node_at += piece.node_id.size();
-    edge_at += piece.succ.size();
-    piece.release();
+  // Nodes and successors, each piece by a thread of its own at the place
+  // the pieces before it end; a piece's buffers go as soon as they are
+  // copied, so the game is held about once.
+  const std::size_t k = pieces_.size();
+  std::vector<std::size_t> node_at(k + 1, 0), edge_at(k + 1, 0);
+  for (std::size_t i = 0; i < k; ++i) {
+    node_at[i + 1] = node_at[i] + pieces_[i].node_id.size();
+    edge_at[i + 1] = edge_at[i] + pieces_[i].succ.size();
   }
+  std::vector<uint32_t> piece_max(k, 0);
+  run_split(static_cast<unsigned int>(k), [&](unsigned int i) {
+    ParsedPiece& piece = pieces_[i];
+    const std::size_t at = node_at[i];
+    copy_into(target.node_id, at, piece.node_id);
+    copy_into(target.color, at, piece.color);
+    copy_into(target.owner, at, piece.owner);
+    copy_into(target.n_succ, at, piece.n_succ);
+    copy_into(target.succ_array, edge_at[i], piece.succ);
+    uint32_t begin = static_cast<uint32_t>(edge_at[i]), most = 0;
+    for (std::size_t v = 0; v < piece.n_succ.size(); ++v) {
+      target.succ_begin[at + v] = begin;
+      begin += piece.n_succ[v];
+      most = std::max(most, piece.n_succ[v]);
+    }
+    piece_max[i] = most;
+    piece.release();
+  });
+  const uint32_t max_n_succ = k == 0 ? 0 : *std::max_element(piece_max.begin(), piece_max.end());
   pieces_.clear();
   target.succ_begin[n] = m;
   target.max_n_succ = max_n_succ;

@@ -226,6 +226,13 @@ TEST_P(FastLoadOn, ItAgreesWithTheFullReader) {
   EXPECT_EQ(expect_roads_agree(write_temp_file(t.bytes, "fast")), t.quick);
 }
 
+// One description longer than the chunks the quick road reads at a time.
+std::string longer_than_a_chunk() {
+  std::string text = "parity 1;\n0 2 0 ";
+  for (int i = 0; i < 300000; ++i) text += (i % 2 == 0) ? "0," : "1 ";
+  return text + " \"" + std::string(700000, 'n') + "\";\n1 3 1 1;\n";
+}
+
 std::string long_successor_list() {
   std::string text = "0 2 0 ";
   for (int i = 0; i < 200000; ++i) text += (i % 2 == 0) ? "0," : "1,";
@@ -271,6 +278,8 @@ INSTANTIATE_TEST_SUITE_P(
         Text{"LeadingZeros", "00000000000000000001 1 0 0000000000000000000001;\n", true},
         Text{"LeadingZerosThenTooLarge", "000000000004294967296 1 0 4294967295;\n", true},
         Text{"LeadingZerosUndefined", "000000000000000000000 1 0 00000000000000000000000000001;\n", false},
+        Text{"LongerThanAChunk", longer_than_a_chunk(), true},
+        Text{"LongHeader", "parity " + std::string(5000, 'x') + ";\n0 1 0 0;\n1 1 1 0;\n", true},
         Text{"SuccessorJustPastTheLastIndex", "0 1 0 0;\n1 1 0 2;\n", false},
         Text{"SelfLoopsAndDuplicates", "5 1 0 5,5,9;\n9 2 1 5;\n", true},
         Text{"DescriptionAfterTheLastSemicolon", "0 1 0 0;\n1 1 0 0", false},
