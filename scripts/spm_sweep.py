@@ -101,6 +101,9 @@ def main():
                     for line in solve_game(bench, game, algs, args.repeat, args.timeout):
                         line.update({"n": n, "p": p, "degrees": degrees, "seed": seed})
                         results.append(line)
+                    # Kept as it grows, so that an interrupted sweep leaves its lines.
+                    with open(os.path.join(args.out, "results.json"), "w") as out:
+                        json.dump(results, out, indent=1)
                     print("done N=%d P=%d L-H=%s seed %d" % (n, p, degrees, seed), file=sys.stderr, flush=True)
     load_after = os.getloadavg()[0]
 
