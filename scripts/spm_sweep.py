@@ -137,6 +137,9 @@ def print_table(results, algs, out_dir, note):
         for seed, lines in seeds.items():
             yard = next((l for l in lines if l["alg"] == "yardstick"), None)
             if yard is None:
+                # Every run of this game ran out of time, the yardstick's included.
+                failures.append("N=%d P=%d L-H=%s seed %d: the yardstick itself ran past the time limit" %
+                                (key[0], key[1], key[2], seed))
                 continue
             yard_max = max(yard_max, yard["seconds"])
             for line in lines:
