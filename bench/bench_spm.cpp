@@ -28,6 +28,7 @@
 
 #include "arena/gpu_arena.h"
 #include "common/device_array.h"
+#include "common/runtime_counters.h"
 #include "common/work_counters.h"
 #include "cudaPGSolver/spm_solvers.h"
 #include "rangespm/korrel.h"
@@ -145,6 +146,7 @@ struct GameRun {
   double seconds = 0;
   double init_seconds = 0;  // the common start of the CSR solvers
   uint64_t passes = 0, handed = 0, lifts = 0, raises = 0, decisions = 0;
+  hostrt::Counters runtime;  // runtime calls of the solve (host backend)
   std::vector<uint8_t> winner;
 };
 
@@ -152,13 +154,17 @@ double now_seconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+hostrt::Counters runtime_before;
+
 void start_counting() {
 #if defined(PG_HOST_BACKEND)
   work_counters::start(true);
 #endif
+  runtime_before = hostrt::counters();
 }
 
 void stop_counting(GameRun& run) {
+  run.runtime = hostrt::counters() - runtime_before;
 #if defined(PG_HOST_BACKEND)
   run.lifts = work_counters::read(work_counters::lift);
   run.raises = work_counters::read(work_counters::raise);
@@ -283,11 +289,13 @@ int run_game_file(int argc, char** argv) {
     }
     const bool agrees = failure.empty() && kept.winner == yardstick.winner;
     std::printf("{\"alg\": %u, \"seconds\": %.6f, \"init_seconds\": %.6f, \"passes\": %llu, \"handed\": %llu, \"lifts\": %llu, "
-                "\"raises\": %llu, \"decisions\": %llu, \"agrees\": %s}\n",
+                "\"raises\": %llu, \"decisions\": %llu, \"launches\": %zu, \"copies_to_host\": %zu, \"syncs\": %zu, "
+                "\"allocations\": %zu, \"agrees\": %s}\n",
                 alg, kept.seconds, kept.init_seconds, static_cast<unsigned long long>(kept.passes),
                 static_cast<unsigned long long>(kept.handed), static_cast<unsigned long long>(kept.lifts),
                 static_cast<unsigned long long>(kept.raises), static_cast<unsigned long long>(kept.decisions),
-                agrees ? "true" : "false");
+                kept.runtime.launches, kept.runtime.copies_to_host, kept.runtime.synchronisations,
+                kept.runtime.allocations, agrees ? "true" : "false");
     std::fflush(stdout);
   }
   return 0;

@@ -76,14 +76,18 @@ def main():
     parser.add_argument("--repeat", type=int, default=1, help="runs per solver, the least time counts")
     parser.add_argument("--timeout", type=float, default=60.0, help="seconds per solver and game")
     parser.add_argument("--out", default="bench-results/spm-sweep")
+    parser.add_argument("--table-only", action="store_true", help="only the table of an earlier OUT/results.json")
     args = parser.parse_args()
+    algs = parse_range(args.algs)
+    if args.table_only:
+        with open(os.path.join(args.out, "results.json")) as saved:
+            return print_table(json.load(saved), algs, args.out, "")
 
     bench = os.path.join(args.build_dir, "bench", "bench_spm")
     pggen = os.path.join(args.build_dir, "bin", "pggen")
     for tool in (bench, pggen):
         if not os.path.exists(tool):
             sys.exit("missing %s: build it first (cmake --build %s --target bench_spm pggen)" % (tool, args.build_dir))
-    algs = parse_range(args.algs)
     games_dir = os.path.join(args.out, "games")
     os.makedirs(games_dir, exist_ok=True)
 
@@ -101,29 +105,41 @@ def main():
                     for line in solve_game(bench, game, algs, args.repeat, args.timeout):
                         line.update({"n": n, "p": p, "degrees": degrees, "seed": seed})
                         results.append(line)
+                    # Kept as it grows, so that an interrupted sweep leaves its lines.
+                    with open(os.path.join(args.out, "results.json"), "w") as out:
+                        json.dump(results, out, indent=1)
                     print("done N=%d P=%d L-H=%s seed %d" % (n, p, degrees, seed), file=sys.stderr, flush=True)
     load_after = os.getloadavg()[0]
 
     with open(os.path.join(args.out, "results.json"), "w") as out:
         json.dump(results, out, indent=1)
+    return print_table(results, algs, args.out,
+                       "Load average %.2f before, %.2f after." % (load_before, load_after))
 
-    # One row per (N, P, L-H): the yardstick's largest time, then per solver
-    # the largest ratio to the yardstick over the seeds and its largest time.
+
+def print_table(results, algs, out_dir, note):
+    """One row per (N, P, L-H): the yardstick's largest time, then per solver
+    the largest ratio of its time to the yardstick's over the seeds, the
+    largest ratio of its lifts to the yardstick's (exact, unlike times on a
+    shared machine) and its largest time."""
     rows = {}
     for line in results:
         rows.setdefault((line["n"], line["p"], line["degrees"]), {}).setdefault(line["seed"], []).append(line)
-    header = "| N | P | L-H | yardstick max s | " + " | ".join(
-        "%s (alg %d) max ratio / max s" % (NAMES.get(a, str(a)), a) for a in algs) + " |"
-    table = [header, "|" + "---|" * (4 + len(algs))]
+    header = "| N | P | L-H | seeds | yardstick max s | " + " | ".join(
+        "%s (%d): time x / lifts x / max s" % (NAMES.get(a, str(a)), a) for a in algs) + " |"
+    table = [header, "|" + "---|" * (5 + len(algs))]
     worst = {a: 0.0 for a in algs}
     failures = []
     for key in sorted(rows):
         seeds = rows[key]
         yard_max = 0.0
-        cells = {a: [0.0, 0.0, ""] for a in algs}
+        cells = {a: [0.0, 0.0, 0.0, ""] for a in algs}
         for seed, lines in seeds.items():
             yard = next((l for l in lines if l["alg"] == "yardstick"), None)
             if yard is None:
+                # Every run of this game ran out of time, the yardstick's included.
+                failures.append("N=%d P=%d L-H=%s seed %d: the yardstick itself ran past the time limit" %
+                                (key[0], key[1], key[2], seed))
                 continue
             yard_max = max(yard_max, yard["seconds"])
             for line in lines:
@@ -131,25 +147,26 @@ def main():
                 if alg == "yardstick" or alg not in cells:
                     continue
                 if "timeout" in line:
-                    cells[alg][2] = " (timeout)"
+                    cells[alg][3] = " (timeout)"
                     failures.append("alg %d timed out on N=%d P=%d L-H=%s seed %d" % (alg, key[0], key[1], key[2], seed))
                     continue
                 if not line.get("agrees", False):
-                    cells[alg][2] = " (WRONG)"
+                    cells[alg][3] = " (WRONG)"
                     failures.append("alg %d disagrees on N=%d P=%d L-H=%s seed %d" % (alg, key[0], key[1], key[2], seed))
                 # The yardstick's clock cannot tell times below a microsecond apart.
                 ratio = line["seconds"] / max(yard["seconds"], 1e-6)
                 cells[alg][0] = max(cells[alg][0], ratio)
-                cells[alg][1] = max(cells[alg][1], line["seconds"])
+                cells[alg][1] = max(cells[alg][1], line["lifts"] / max(yard["lifts"], 1))
+                cells[alg][2] = max(cells[alg][2], line["seconds"])
                 worst[alg] = max(worst[alg], ratio)
-        table.append("| %d | %d | %s | %.4f | " % (key[0], key[1], key[2], yard_max) + " | ".join(
-            "%.1f / %.4f%s" % (cells[a][0], cells[a][1], cells[a][2]) for a in algs) + " |")
-    summary = ["", "Largest ratio over the whole sweep: " + ", ".join(
-        "alg %d %.1f" % (a, worst[a]) for a in algs) + ".",
-               "Load average %.2f before, %.2f after." % (load_before, load_after)]
+        table.append("| %d | %d | %s | %d | %.4f | " % (key[0], key[1], key[2], len(seeds), yard_max) + " | ".join(
+            "%.1f / %.1f / %.3f%s" % (cells[a][0], cells[a][1], cells[a][2], cells[a][3]) for a in algs) + " |")
+    summary = ["", "Largest time ratio over the sweep: " + ", ".join("alg %d %.1f" % (a, worst[a]) for a in algs) + "."]
+    if note:
+        summary.append(note)
     summary += failures
     text = "\n".join(table + summary) + "\n"
-    with open(os.path.join(args.out, "results.md"), "w") as out:
+    with open(os.path.join(out_dir, "results.md"), "w") as out:
         out.write(text)
     print(text)
     return 1 if failures else 0

@@ -111,14 +111,14 @@ namespace {
 
 // The lift of iteration_main in place: reads the newest rows of v's
 // successors (a row being written counts as unreadable, see spm_in_place.h)
-// and raises v's row where it lies, holding v's version lock. Returns false
-// when v has to be lifted again later.
-__device__ bool lift_in_place(int* B, bool* go_on, int* valuation, unsigned int* versions,
+// and raises v's row where it lies, holding v's version lock. Returns a
+// LiftResult (spm_in_place.h).
+__device__ int lift_locked(int* B, bool* go_on, int* valuation, unsigned int* versions,
                               const uint32_t* rank_counter, uint16_t n_ranks, uint32_t count, uint32_t first,
                               uint32_t v, color_t* color, const uint8_t* owner, uint32_t* n_succ,
                               const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id) {
   const color_t c = color[v];
-  if (c < 2 || n_succ[v] == 0) return true;
+  if (c < 2 || n_succ[v] == 0) return lift_unchanged;
   const uint8_t o = owner[v];
   const uint32_t m = c >= 3 ? (c - 3u) / 2u : 0u;
   const int s = o == 0 ? -1 : 1;
@@ -140,7 +140,7 @@ __device__ bool lift_in_place(int* B, bool* go_on, int* valuation, unsigned int*
         n_succ[v] = 1;
         *go_on = true;
         work_counters::count(work_counters::decision);
-        return true;
+        return lift_changed;
       }
       succ_array[j] = succ_array[end - 1];
       --end;
@@ -154,7 +154,7 @@ __device__ bool lift_in_place(int* B, bool* go_on, int* valuation, unsigned int*
     const bool other = inside && w != v;
     if (other && !begin_row_read(versions + (w - first), seen)) {
       n_succ[v] = end - begin;
-      return false;
+      return lift_deferred;
     }
     int D = 0;
     for (uint32_t k = 0; k <= m; ++k) {
@@ -167,7 +167,7 @@ __device__ bool lift_in_place(int* B, bool* go_on, int* valuation, unsigned int*
     }
     if (other && !end_row_read(versions + (w - first), seen)) {
       n_succ[v] = end - begin;
-      return false;
+      return lift_deferred;
     }
   }
   n_succ[v] = end - begin;
@@ -176,14 +176,14 @@ __device__ bool lift_in_place(int* B, bool* go_on, int* valuation, unsigned int*
     color[v] = static_cast<color_t>(1u - o);
     *go_on = true;
     work_counters::count(work_counters::decision);
-    return true;
+    return lift_changed;
   }
-  if (c == 2) return true;
+  if (c == 2) return lift_unchanged;
   if ((c & 1u) && !raise_measure(B, m, rank_counter)) {
     color[v] = 1;
     *go_on = true;
     work_counters::count(work_counters::decision);
-    return true;
+    return lift_changed;
   }
   // Measures only grow.
   uint32_t k = 0;
@@ -192,8 +192,9 @@ __device__ bool lift_in_place(int* B, bool* go_on, int* valuation, unsigned int*
     for (uint32_t i = 0; i <= m; ++i) own[i] = B[i];
     *go_on = true;
     work_counters::count(work_counters::raise);
+    return lift_changed;
   }
-  return true;
+  return lift_unchanged;
 }
 
 }  // namespace
@@ -201,24 +202,61 @@ __device__ bool lift_in_place(int* B, bool* go_on, int* valuation, unsigned int*
 __global__ void iteration_range_in_place(bool* go_on, int* valuation, unsigned int* versions,
                                          const uint32_t* rank_counter, uint16_t n_ranks, uint32_t count,
                                          uint32_t first, color_t* color, const uint8_t* owner, uint32_t* n_succ,
-                                         const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id) {
+                                         const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id,
+                                         const uint32_t* pred_begin, const uint32_t* pred_array,
+                                         unsigned int budget) {
   PG_DYNAMIC_SHARED(int, nxt_buffer);
   const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
   if (t >= count) return;
-  const uint32_t v = first + t;
-  if (color[v] < 2 || n_succ[v] == 0) return;
-  unsigned int* version = versions + t;
-  unsigned int seen = 0;
-  bool done = false;
-  if (lock_row(version, seen)) {
-    done = lift_in_place(nxt_buffer + static_cast<std::size_t>(threadIdx.x) * n_ranks, go_on, valuation, versions,
-                         rank_counter, n_ranks, count, first, v, color, owner, n_succ, succ_begin, succ_array,
-                         scc_id);
-    // Every lift that got through may have changed the row.
-    unlock_row(version, seen, done);
+  int* B = nxt_buffer + static_cast<std::size_t>(threadIdx.x) * n_ranks;
+  // The node and, after each change, its predecessors in the range (a chain,
+  // as in spm_in_place.h). Whatever the chain leaves is lifted by the next
+  // pass, which every change asks for.
+  uint32_t stack[chain_stack];
+  uint32_t depth = 0;
+  unsigned int lifts = 0;
+  stack[depth++] = first + t;
+  while (depth > 0) {
+    const uint32_t v = stack[--depth];
+    if (color[v] < 2 || n_succ[v] == 0) continue;
+    int result = lift_deferred;
+    unsigned int* version = versions + (v - first);
+    unsigned int seen = 0;
+    if (lifts < budget && lock_row(version, seen)) {
+      ++lifts;
+      result = lift_locked(B, go_on, valuation, versions, rank_counter, n_ranks, count, first, v, color, owner,
+                           n_succ, succ_begin, succ_array, scc_id);
+      unlock_row(version, seen, result == lift_changed);
+    }
+    if (result == lift_unchanged) continue;
+    *go_on = true;
+    if (result == lift_deferred || pred_begin == nullptr) continue;
+    for (uint32_t e = pred_begin[v - first]; e < pred_begin[v - first + 1] && depth < chain_stack; ++e)
+      if (color[pred_array[e]] >= 2) stack[depth++] = pred_array[e];
   }
-  // A lift that had to wait runs again in a later pass.
-  if (!done) *go_on = true;
+}
+
+__global__ void count_range_predecessors(uint32_t* counts, uint32_t count, uint32_t first, const uint32_t* n_succ,
+                                         const uint32_t* succ_begin, const uint32_t* succ_array) {
+  const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= count) return;
+  const uint32_t v = first + t;
+  for (uint32_t e = succ_begin[v]; e < succ_begin[v] + n_succ[v]; ++e) {
+    const uint32_t w = succ_array[e];
+    if (w >= first && w - first < count) atomicAdd(counts + (w - first), 1u);
+  }
+}
+
+__global__ void fill_range_predecessors(uint32_t* cursor, uint32_t* pred_array, uint32_t count, uint32_t first,
+                                        const uint32_t* n_succ, const uint32_t* succ_begin,
+                                        const uint32_t* succ_array) {
+  const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= count) return;
+  const uint32_t v = first + t;
+  for (uint32_t e = succ_begin[v]; e < succ_begin[v] + n_succ[v]; ++e) {
+    const uint32_t w = succ_array[e];
+    if (w >= first && w - first < count) pred_array[atomicAdd(cursor + (w - first), 1u)] = v;
+  }
 }
 
 __global__ void iteration_range(bool* go_on, int* valuation_out, const int* valuation_in, const uint32_t* rank_counter,

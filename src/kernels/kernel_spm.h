@@ -36,14 +36,27 @@ __global__ void iteration_range(bool* go_on, int* valuation_out, const int* valu
 
 // One lifting pass over the range in place: each thread raises its node's
 // row of valuation (row of node v at (v - first) * n_ranks) from the newest
-// rows of its successors; versions[v - first] is node v's version word, which
-// keeps one writer per row and shows readers a row being written
-// (kernels/spm_in_place.h). Needs blockDim.x * n_ranks ints of dynamic
-// shared memory.
+// rows of its successors and, while it raises, lifts the node's predecessors
+// in the range (pred_begin / pred_array: count + 1 starts and the sources,
+// by v - first; null for no chains), at most budget lifts per thread.
+// versions[v - first] is node v's version word, which keeps one writer per
+// row and shows readers a row being written (kernels/spm_in_place.h). Needs
+// blockDim.x * n_ranks ints of dynamic shared memory.
 __global__ void iteration_range_in_place(bool* go_on, int* valuation, unsigned int* versions,
                                          const uint32_t* rank_counter, uint16_t n_ranks, uint32_t count,
                                          uint32_t first, color_t* color, const uint8_t* owner, uint32_t* n_succ,
-                                         const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id);
+                                         const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id,
+                                         const uint32_t* pred_begin, const uint32_t* pred_array,
+                                         unsigned int budget);
+
+// The range's predecessor lists: counts[w - first] += 1 for every edge into
+// range node w from a range node (counts cleared before), then, with cursor
+// holding the exclusive prefix sums, each source at its place in pred_array.
+__global__ void count_range_predecessors(uint32_t* counts, uint32_t count, uint32_t first, const uint32_t* n_succ,
+                                         const uint32_t* succ_begin, const uint32_t* succ_array);
+__global__ void fill_range_predecessors(uint32_t* cursor, uint32_t* pred_array, uint32_t count, uint32_t first,
+                                        const uint32_t* n_succ, const uint32_t* succ_begin,
+                                        const uint32_t* succ_array);
 
 // out[t] = 1 for range node first + t of colour 2k + 3; nothing otherwise.
 __global__ void count_rank_range_stencil(uint32_t* out, const color_t* color, uint16_t k, uint32_t count,

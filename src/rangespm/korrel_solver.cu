@@ -5,6 +5,7 @@
 #include <thrust/fill.h>
 #include <thrust/functional.h>
 #include <thrust/reduce.h>
+#include <thrust/scan.h>
 
 #include <algorithm>
 #include <iostream>
@@ -142,13 +143,35 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
 
   int* const read = valuation_a.get();
   unsigned int* const versions = reinterpret_cast<unsigned int*>(valuation_b.get());
+
+  // The range's own predecessor lists, for the chains of the lifting passes
+  // (the arena's were freed after the SCC decomposition).
+  ScopedDeviceArray<uint32_t> pred_begin(static_cast<std::size_t>(count) + 1), pred_cursor(count);
+  thrust::fill(thrust::device, pred_begin.get(), pred_begin.get() + count + 1, 0u);
+  launch_kernel(kernel::small_progress_measure::count_range_predecessors, blocks_for(count, count_block), count_block,
+                0, pred_begin.get(), count, first, static_cast<const uint32_t*>(game.n_succ), game.succ_begin,
+                static_cast<const uint32_t*>(game.succ_array));
+  check_last_error("Korrel::solve_range: counting predecessors failed: ");
+  thrust::exclusive_scan(thrust::device, pred_begin.get(), pred_begin.get() + count + 1, pred_begin.get(), 0u);
+  uint32_t n_preds = 0;
+  copy_array<Space::host, Space::device>(&n_preds, pred_begin.get() + count, 1);
+  copy_array<Space::device, Space::device>(pred_cursor.get(), pred_begin.get(), count);
+  ScopedDeviceArray<uint32_t> pred_array(std::max<uint32_t>(n_preds, 1));
+  launch_kernel(kernel::small_progress_measure::fill_range_predecessors, blocks_for(count, count_block), count_block,
+                0, pred_cursor.get(), pred_array.get(), count, first, static_cast<const uint32_t*>(game.n_succ),
+                game.succ_begin, static_cast<const uint32_t*>(game.succ_array));
+  check_last_error("Korrel::solve_range: listing predecessors failed: ");
+
   // Passes run in batches between two reads of go_on: passes after the
-  // fixed point change nothing.
+  // fixed point change nothing. Chains are short in the first batches.
+  unsigned int batch_pass = 0;
   run_until_unchanged(go_on, "Korrel::solve_range", [&] {
+    const unsigned int budget = std::min(4096u, 64u << std::min(2u * (batch_pass++ / 4), 6u));
     launch_kernel(kernel::small_progress_measure::iteration_range_in_place, grid, block, shared_bytes, go_on.get(),
                   read, versions, static_cast<const uint32_t*>(rank_counter.get()), n_ranks, count, first, game.color,
                   static_cast<const uint8_t*>(game.owner), game.n_succ, game.succ_begin, game.succ_array,
-                  game.scc_id);
+                  game.scc_id, static_cast<const uint32_t*>(pred_begin.get()),
+                  static_cast<const uint32_t*>(pred_array.get()), budget);
     // A refused launch would leave go_on false and the range undecided.
     check_last_error("Korrel::solve_range: lifting pass failed: ");
   });
@@ -158,6 +181,9 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
   check_last_error("Korrel::solve_range: finalisation failed: ");
 
   go_on.release();
+  pred_array.release();
+  pred_cursor.release();
+  pred_begin.release();
   valuation_a.release();
   valuation_b.release();
   rank_counter.release();

@@ -47,6 +47,29 @@ struct LiftState {
     return std::vector<int>(valuation_next.begin() + v * dim, valuation_next.begin() + (v + 1) * dim);
   }
 
+  // One in-place pass over every node with chains of at most budget lifts;
+  // returns the pass report (kept in rank_counter[0], as the loops do).
+  uint32_t pass(decltype(&kernel::spm_lift_pass) kernel, unsigned int budget) {
+    std::vector<uint32_t> n_pred(n, 0), pred_begin(n + 1, 0), pred_array;
+    for (uint32_t v = 0; v < n; ++v)
+      for (uint32_t e = succ_begin[v]; e < succ_begin[v] + n_succ[v]; ++e) ++n_pred[succ_array[e]];
+    for (uint32_t v = 0; v < n; ++v) pred_begin[v + 1] = pred_begin[v] + n_pred[v];
+    pred_array.resize(pred_begin[n]);
+    std::vector<uint32_t> cursor(pred_begin.begin(), pred_begin.end() - 1);
+    for (uint32_t v = 0; v < n; ++v)
+      for (uint32_t e = succ_begin[v]; e < succ_begin[v] + n_succ[v]; ++e) pred_array[cursor[succ_array[e]]++] = v;
+    rank_counter[0] = 0;
+    go_on = false;
+    const kernel::LiftArgs lift{rank_counter.data(), rank_counter.data(), valuation.data(),
+                                reinterpret_cast<unsigned int*>(valuation_next.data()), color.data(), owner.data(),
+                                n_succ.data(), succ_begin.data(), succ_array.data(), n, dim, top_parity};
+    const kernel::PassArgs args{kernel::every_node, nullptr, n, nullptr, true, budget, &go_on,
+                                n_pred.data(), pred_begin.data(), pred_array.data()};
+    launch_kernel(kernel, 1, 32, 32 * dim * 4, lift, args);
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+    return rank_counter[0];
+  }
+
   // One launch of the kernel over all nodes, as the node loop does it.
   template <class Kernel>
   bool lift(Kernel kernel) {
@@ -101,6 +124,35 @@ TEST_F(SpmLift, SelfLoopCountsUpWithRolloverAndEndsDecidedForItsParity) {
   EXPECT_TRUE(s.lift(kernel::spm_iteration));
   EXPECT_EQ(s.color[0], 0);
   EXPECT_FALSE(s.lift(kernel::spm_iteration)) << "a decided node is not lifted again";
+}
+
+TEST_F(SpmLift, InPlaceChainClimbsManyStepsInOnePassWithinItsBudget) {
+  // The self-loop above: a chain of two lifts takes two steps and defers the
+  // rest; a long chain runs the whole climb and the decision in one pass.
+  LiftState s(1, 4, 0, {0, 1, 0, 2});
+  s.node(6, 1, {0});
+  EXPECT_EQ(s.pass(kernel::spm_lift_pass, 2), kernel::raised_odd_class | kernel::deferred_lift);
+  EXPECT_EQ(std::make_pair(s.valuation[1], s.valuation[3]), std::make_pair(0, 2));
+  EXPECT_EQ(s.color[0], 6);
+  EXPECT_EQ(s.pass(kernel::spm_lift_pass, 100), kernel::raised_odd_class | kernel::decided_node);
+  EXPECT_EQ(s.color[0], 0);
+  EXPECT_EQ(s.valuation_next[0], 12) << "version word: two steps per change (five raises, one decision)";
+}
+
+TEST_F(SpmLift, InPlaceLiftWaitsWhileASuccessorsRowIsBeingWritten) {
+  // Node 0 (colour 6, Odd) leads to node 1 (colour 6, self-loop). While node
+  // 1's version is odd, its row may be torn: node 0's lift is deferred and
+  // writes nothing, and node 1 cannot be taken for writing either.
+  LiftState s(2, 4, 0, {0, 2, 0, 2});
+  s.node(6, 1, {1});
+  s.node(6, 1, {1}, {0, 1, 0, 1});
+  s.valuation_next[1 * 4] = 3;
+  EXPECT_EQ(s.pass(kernel::spm_lift_pass, 100), static_cast<uint32_t>(kernel::deferred_lift));
+  EXPECT_EQ(std::vector<int>(s.valuation.begin(), s.valuation.begin() + 4), (std::vector<int>{0, 0, 0, 0}));
+  EXPECT_EQ(s.valuation_next[0], 0);
+  s.valuation_next[1 * 4] = 4;
+  EXPECT_NE(s.pass(kernel::spm_lift_pass, 1) & kernel::raised_odd_class, 0u);
+  EXPECT_EQ(s.valuation[3], 2) << "node 0 read node 1's row (0, 1, 0, 1) and raised past it";
 }
 
 TEST_F(SpmLift, DecidedSuccessorsDecideOrArePruned) {
