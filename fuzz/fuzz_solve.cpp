@@ -26,7 +26,7 @@
 #include "cudaPGSolver/solve.h"
 #include "host/parity_game.h"
 #include "rangespm/korrel.h"
-#include "tangle/tangle_solver.h"
+#include "recursive/frontier_solver.h"
 #include "recursive/vantor_solver.h"
 #include "recursive/vantor_solver_v2.h"
 #include "tangle/tangle_solver.h"
