@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "one_thread_test.h"
 #include "arena/gpu_arena.h"
 #include "common/device_array.h"
 #include "common/launch.h"
@@ -20,20 +21,7 @@
 
 namespace {
 
-class Attractor : public ::testing::Test {
- protected:
-  void SetUp() override {
-    hostrt::reset();
-    threads_ = omp_get_max_threads();
-    omp_set_num_threads(1);
-  }
-  void TearDown() override {
-    omp_set_num_threads(threads_);
-    EXPECT_EQ(hostrt::live_allocations(), 0u) << "device memory leaked";
-    hostrt::reset();
-  }
-  int threads_ = 1;
-};
+class Attractor : public OneThreadDeviceTest {};
 
 struct Outcome {
   std::vector<uint32_t> states;

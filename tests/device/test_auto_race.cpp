@@ -7,6 +7,7 @@
 
 #include "common/platform.h"
 #include "csr_view.h"
+#include "generated_game.h"
 #include "generators.h"
 #include "random_game.h"
 #include "recursive_test_helpers.h"
@@ -31,14 +32,6 @@ RaceAnswer race(const TestGame& game) {
   a.winner.assign(arena.host.color, arena.host.color + arena.n_nodes);
   EXPECT_EQ(arena.device.color, nullptr) << "the arena's device side is not the racers'";
   return a;
-}
-
-TestGame from_generator(const pggen::Game& g) {
-  TestGame t;
-  for (uint32_t v = 0; v < g.size(); ++v)
-    t.add_node(g.color[v], g.owner[v],
-               std::vector<uint32_t>(g.succ.begin() + g.succ_begin[v], g.succ.begin() + g.succ_begin[v + 1]));
-  return t;
 }
 
 class AutoRace : public ::testing::Test {
@@ -70,7 +63,7 @@ TEST_F(AutoRace, EitherAnswerIsTheReferenceWithVerifiedStrategies) {
 // learning one search: the race must end with tangle learning's answer and
 // stop the recursion, which frees everything it held.
 TEST_F(AutoRace, TangleLearningWinsOnARecursiveLadderAndStopsZielonka) {
-  const TestGame g = from_generator(pggen::recursive_ladder_game(16));
+  const TestGame g = from_generated(pggen::recursive_ladder_game(16));
   const RaceAnswer a = race(g);
   EXPECT_EQ(a.by, RaceWinner::tangle_learning);
   EXPECT_EQ(a.winner, std::vector<uint8_t>(g.size(), 0));

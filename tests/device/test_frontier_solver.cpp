@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "one_thread_test.h"
 #include "common/platform.h"
 #include "csr_view.h"
+#include "generated_game.h"
 #include "generators.h"
 #include "random_game.h"
 #include "recursive/frontier_solver.h"
@@ -73,28 +75,7 @@ void expect_solved(const TestGame& game, const std::string& what) {
   }
 }
 
-TestGame from_generator(const pggen::Game& g) {
-  TestGame t;
-  for (uint32_t v = 0; v < g.size(); ++v)
-    t.add_node(g.color[v], g.owner[v],
-               std::vector<uint32_t>(g.succ.begin() + g.succ_begin[v], g.succ.begin() + g.succ_begin[v + 1]));
-  return t;
-}
-
-class FrontierSolverTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    hostrt::reset();
-    threads_ = omp_get_max_threads();
-    omp_set_num_threads(1);
-  }
-  void TearDown() override {
-    omp_set_num_threads(threads_);
-    EXPECT_EQ(hostrt::live_allocations(), 0u) << "device memory leaked";
-    hostrt::reset();
-  }
-  int threads_ = 1;
-};
+class FrontierSolverTest : public OneThreadDeviceTest {};
 
 TEST_F(FrontierSolverTest, SeededRandomGames) {
   struct Family {
@@ -153,7 +134,7 @@ TEST_F(FrontierSolverTest, GeneratorFamilies) {
       {"sccs 300 25 4", pggen::scc_game(300, 25, 4, 7)},
       {"sccs 3000 500 8", pggen::scc_game(3000, 500, 8, 3)},
   };
-  for (const auto& g : games) expect_solved(from_generator(g.second), std::string("pggen ") + g.first);
+  for (const auto& g : games) expect_solved(from_generated(g.second), std::string("pggen ") + g.first);
 }
 
 // Launches of 8192 threads and more spread their blocks over the host
@@ -167,7 +148,7 @@ TEST_F(FrontierSolverTest, LargeGamesOnTwoWorkers) {
       {"ladder 20000", pggen::ladder_game(20000)},
       {"sccs 40000 2000 6", pggen::scc_game(40000, 2000, 6, 4)},
   };
-  for (const auto& g : games) expect_solved(from_generator(g.second), std::string("pggen ") + g.first);
+  for (const auto& g : games) expect_solved(from_generated(g.second), std::string("pggen ") + g.first);
 }
 
 // Each level peels off one node: 2000 nested calls.

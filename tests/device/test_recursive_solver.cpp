@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "one_thread_test.h"
 #include "common/platform.h"
 #include "random_game.h"
 #include "reference_solver.h"
@@ -13,21 +14,8 @@
 
 namespace {
 
-class RecursiveSolver : public ::testing::Test {
+class RecursiveSolver : public OneThreadDeviceTest {
  protected:
-  void SetUp() override {
-    hostrt::reset();
-    // Small games: Thrust's parallel regions would cost far more than the
-    // work on a shared machine. The large game below runs in parallel.
-    threads_ = omp_get_max_threads();
-    omp_set_num_threads(1);
-  }
-  void TearDown() override {
-    omp_set_num_threads(threads_);
-    EXPECT_EQ(hostrt::live_allocations(), 0u) << "device memory leaked";
-    hostrt::reset();
-  }
-
   // Both roads must agree with the reference on every node.
   static void expect_reference_winners(const TestGame& game, const std::string& what) {
     const std::vector<uint8_t> expected = reference_solve(game);
@@ -43,7 +31,6 @@ class RecursiveSolver : public ::testing::Test {
     }
   }
 
-  int threads_ = 1;
 };
 
 // Once the opponent's attractor B = {2, 3} is removed, the rest {0, 1} is

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "one_thread_test.h"
 #include "arena/gpu_arena.h"
 #include "csr_view.h"
 #include "cudaPGSolver/device_memory_ptr.h"
@@ -47,19 +48,8 @@ Solved solve_arena(const TestGame& game, bool with_strategy) {
                 with_strategy ? from_device(arena.device.strategy, arena.n_nodes) : std::vector<uint32_t>()};
 }
 
-class RecursiveStrategy : public ::testing::Test {
+class RecursiveStrategy : public OneThreadDeviceTest {
  protected:
-  void SetUp() override {
-    hostrt::reset();
-    threads_ = omp_get_max_threads();
-    omp_set_num_threads(1);
-  }
-  void TearDown() override {
-    omp_set_num_threads(threads_);
-    EXPECT_EQ(hostrt::live_allocations(), 0u) << "device memory leaked";
-    hostrt::reset();
-  }
-
   // Both solvers: the reference's winners, and strategies that the verifier
   // accepts; without a strategy array the winners are the same.
   static void expect_verified(const TestGame& game, const std::string& what) {
@@ -75,7 +65,6 @@ class RecursiveStrategy : public ::testing::Test {
     }
   }
 
-  int threads_ = 1;
 };
 
 TEST_F(RecursiveStrategy, SeededRandomGames) {

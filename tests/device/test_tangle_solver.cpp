@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "one_thread_test.h"
 #include "common/platform.h"
 #include "csr_view.h"
+#include "generated_game.h"
 #include "generators.h"
 #include "random_game.h"
 #include "recursive_test_helpers.h"
@@ -49,27 +51,8 @@ std::string verdict(const TestGame& g, const Solution& s) {
   return verify_solution(csr.view(), s.winner.data(), s.strategy.data());
 }
 
-TestGame from_generator(const pggen::Game& g) {
-  TestGame t;
-  for (uint32_t v = 0; v < g.size(); ++v)
-    t.add_node(g.color[v], g.owner[v],
-               std::vector<uint32_t>(g.succ.begin() + g.succ_begin[v], g.succ.begin() + g.succ_begin[v + 1]));
-  return t;
-}
-
-class TangleSolverTest : public ::testing::Test {
+class TangleSolverTest : public OneThreadDeviceTest {
  protected:
-  void SetUp() override {
-    hostrt::reset();
-    threads_ = omp_get_max_threads();
-    omp_set_num_threads(1);
-  }
-  void TearDown() override {
-    omp_set_num_threads(threads_);
-    EXPECT_EQ(hostrt::live_allocations(), 0u) << "device memory leaked";
-    hostrt::reset();
-  }
-
   static void expect_solved(const TestGame& game, const std::string& what) {
     const Solution s = solve_with_strategies(game);
     EXPECT_EQ(s.winner, reference_solve(game)) << what << "\n" << to_pgsolver(game);
@@ -84,7 +67,6 @@ class TangleSolverTest : public ::testing::Test {
     }
   }
 
-  int threads_ = 1;
 };
 
 TEST_F(TangleSolverTest, SmallCases) {
@@ -135,13 +117,13 @@ TEST_F(TangleSolverTest, GeneratorFamilies) {
       {"clique", pggen::clique_game(12)},
       {"sccs", pggen::scc_game(400, 40, 10, 5)},
   };
-  for (const auto& entry : games) expect_solved(from_generator(entry.second), entry.first);
+  for (const auto& entry : games) expect_solved(from_generated(entry.second), entry.first);
 }
 
 // Each removed dominion lets the search go on below it: a recursive ladder
 // costs one dominion per rung, not a search per rung.
 TEST_F(TangleSolverTest, RecursiveLadderTakesOneSearch) {
-  const TestGame g = from_generator(pggen::recursive_ladder_game(40));
+  const TestGame g = from_generated(pggen::recursive_ladder_game(40));
   const Solution s = solve_with_strategies(g);
   EXPECT_EQ(s.winner, std::vector<uint8_t>(g.size(), 0));
   EXPECT_EQ(verdict(g, s), "");
@@ -203,11 +185,11 @@ TEST_F(TangleSolverTest, EmptyGameSolvesToNothing) {
 
 TEST_F(TangleSolverTest, RaisedStopFlagEndsTheSolveWithoutLeaks) {
   std::atomic<bool> stop(true);
-  EXPECT_THROW(solve_with_strategies(from_generator(pggen::recursive_ladder_game(5)), &stop), TangleStopped);
+  EXPECT_THROW(solve_with_strategies(from_generated(pggen::recursive_ladder_game(5)), &stop), TangleStopped);
 }
 
 TEST_F(TangleSolverTest, AllocationFailuresLeakNothing) {
-  const std::string file = write_temp_file(to_pgsolver(from_generator(pggen::recursive_ladder_game(6))));
+  const std::string file = write_temp_file(to_pgsolver(from_generated(pggen::recursive_ladder_game(6))));
   // Every allocation of a solve that learns tangles, one after the other.
   for (std::size_t k = 1; k <= 40; ++k) {
     hostrt::reset();

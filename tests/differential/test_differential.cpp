@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "generated_game.h"
 #include "generators.h"
 #include "program_runner.h"
 #include "random_game.h"
@@ -41,14 +42,6 @@ bool is_recursive(const Program& p) {
   return p.alg_id == 9 || p.alg_id == 11 || p.alg_id == 12 || p.alg_id == 13;
 }
 
-TestGame from_generator(const pggen::Game& g) {
-  TestGame t;
-  for (uint32_t v = 0; v < g.size(); ++v)
-    t.add_node(g.color[v], g.owner[v],
-               std::vector<uint32_t>(g.succ.begin() + g.succ_begin[v], g.succ.begin() + g.succ_begin[v + 1]));
-  return t;
-}
-
 struct Case {
   std::string name;
   TestGame game;
@@ -68,16 +61,16 @@ std::vector<Case> make_cases() {
     p.seed = seed;
     list.push_back({describe(p), random_game(p), true});
   }
-  list.push_back({"pggen random 150 4 1 3", from_generator(pggen::random_game(150, 4, 1, 3, 7)), true});
-  list.push_back({"pggen steady 150 4 2 4", from_generator(pggen::steady_game(150, 4, 2, 4, 7)), true});
-  list.push_back({"pggen ladder 30", from_generator(pggen::ladder_game(30)), true});
-  list.push_back({"pggen recursiveladder 5", from_generator(pggen::recursive_ladder_game(5)), true});
-  list.push_back({"pggen jurdzinski 3 3", from_generator(pggen::jurdzinski_game(3, 3)), true});
-  list.push_back({"pggen clique 9", from_generator(pggen::clique_game(9)), true});
-  list.push_back({"pggen sccs 300 25 4", from_generator(pggen::scc_game(300, 25, 4, 7)), true});
+  list.push_back({"pggen random 150 4 1 3", from_generated(pggen::random_game(150, 4, 1, 3, 7)), true});
+  list.push_back({"pggen steady 150 4 2 4", from_generated(pggen::steady_game(150, 4, 2, 4, 7)), true});
+  list.push_back({"pggen ladder 30", from_generated(pggen::ladder_game(30)), true});
+  list.push_back({"pggen recursiveladder 5", from_generated(pggen::recursive_ladder_game(5)), true});
+  list.push_back({"pggen jurdzinski 3 3", from_generated(pggen::jurdzinski_game(3, 3)), true});
+  list.push_back({"pggen clique 9", from_generated(pggen::clique_game(9)), true});
+  list.push_back({"pggen sccs 300 25 4", from_generated(pggen::scc_game(300, 25, 4, 7)), true});
   // Many colours and large enough for parallel launches: recursive solvers only.
-  list.push_back({"pggen random 30000 200 1 4", from_generator(pggen::random_game(30000, 200, 1, 4, 3)), false});
-  list.push_back({"pggen sccs 30000 500 4", from_generator(pggen::scc_game(30000, 500, 4, 3)), false});
+  list.push_back({"pggen random 30000 200 1 4", from_generated(pggen::random_game(30000, 200, 1, 4, 3)), false});
+  list.push_back({"pggen sccs 30000 500 4", from_generated(pggen::scc_game(30000, 500, 4, 3)), false});
   return list;
 }
 

@@ -8,15 +8,6 @@ ProgramResult run_pgsolve(const std::vector<std::string>& args, const std::strin
   return run_program(PG_PGSOLVE_PATH, args, input_path);
 }
 
-TestGame from_generated(const pggen::Game& game) {
-  TestGame g;
-  for (uint32_t v = 0; v < game.size(); ++v)
-    g.add_node(
-        game.color[v], game.owner[v],
-        std::vector<uint32_t>(game.succ.begin() + game.succ_begin[v], game.succ.begin() + game.succ_begin[v + 1]));
-  return g;
-}
-
 std::map<uint32_t, uint8_t> solution_winners(const std::string& text) {
   std::map<uint32_t, uint8_t> winners;
   std::istringstream in(text);

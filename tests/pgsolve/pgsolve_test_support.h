@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "generators.h"
+#include "generated_game.h"
 #include "program_runner.h"
 #include "test_game.h"
 
 ProgramResult run_pgsolve(const std::vector<std::string>& args, const std::string& input_path = "/dev/null");
 
-// A generated game as the reference solver takes it (identifier = index).
-TestGame from_generated(const pggen::Game& game);
 
 // Winners by node identifier from a solution text ("paritysol" header, then
 // "id winner [successor];" lines). Fails the calling test on a line it cannot read.
