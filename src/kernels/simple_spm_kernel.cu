@@ -25,6 +25,17 @@ __device__ inline void merge_one_sided(int* best, Row row, unsigned int c, int s
   }
 }
 
+// merge_one_sided on the rows of a lift's successors.
+struct MergeOneSided {
+  int* best;
+  unsigned int c;
+  int sign;
+  template <class Row>
+  __device__ void operator()(Row row) const {
+    merge_one_sided(best, row, c, sign);
+  }
+};
+
 }  // namespace
 
 __device__ bool simple_spm_iteration_main(const unsigned int* rank_counter, unsigned int v, const int* valuation,
@@ -213,41 +224,8 @@ __device__ int SimpleSpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int
   const int sign = o == a.top_parity ? -1 : 1;
   int* own = a.valuation + static_cast<std::size_t>(v) * dim;
 
-  unsigned int e = b;
-  while (e < end) {
-    const unsigned int w = a.succ_array[e];
-    const unsigned int cw = a.color[w];
-    if (cw < 2) {
-      if (cw == o) {
-        a.color[v] = static_cast<unsigned short>(o);
-        a.succ_array[b] = w;
-        a.n_succ[v] = 1;
-        work_counters::count(work_counters::decision);
-        report_pass(a.report, decided_node);
-        return lift_changed;
-      }
-      --end;
-      a.succ_array[e] = a.succ_array[end];
-      continue;
-    }
-    if (w == v) {
-      merge_one_sided(best, static_cast<const int*>(own), c, sign);
-    } else {
-      const unsigned int* version = a.versions + static_cast<std::size_t>(w) * dim;
-      unsigned int seen = 0;
-      const bool readable = begin_row_read(version, seen);
-      if (readable)
-        merge_one_sided(best, static_cast<const volatile int*>(a.valuation + static_cast<std::size_t>(w) * dim), c,
-                        sign);
-      if (!readable || !end_row_read(version, seen)) {
-        a.n_succ[v] = end - b;
-        return lift_deferred;
-      }
-    }
-    ++e;
-  }
-
-  a.n_succ[v] = end - b;
+  const int walked = merge_successors(a, v, b, end, own, MergeOneSided{best, c, sign});
+  if (walked != successors_merged) return walked;
   work_counters::count(work_counters::lift);
   if (end == b) {
     a.color[v] = static_cast<unsigned short>(1 - o);

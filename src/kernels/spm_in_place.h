@@ -21,8 +21,11 @@
 //    the loop going, and a raised node's predecessors are lifted after the
 //    raise is visible, so no change is lost: the loop ends only after a
 //    pass in which no node changed and none was deferred.
+#include <cstddef>
+
 #include "common/memory_fence.h"
 #include "common/platform.h"
+#include "common/work_counters.h"
 
 namespace kernel {
 
@@ -130,6 +133,57 @@ __device__ inline bool keep_greater(int* row, const int* best, unsigned int firs
     return true;
   }
   return false;
+}
+
+// What merge_successors leaves to its caller: every successor's row is
+// merged into the best measure, and v is neither decided nor deferred.
+const int successors_merged = 3;
+
+// The successor walk of a lift of v (whose row, own, the caller holds):
+// successors won by the opponent are dropped (the last one takes their place
+// in [b, end)), a successor won by v's owner decides v at once, and every
+// other successor's row is merged into the best measure by merge(row), read
+// between the row's version checks. Returns lift_changed when v was decided,
+// lift_deferred when a row was being written (v is lifted again later), and
+// successors_merged otherwise; n_succ[v] is kept in step with end.
+template <class Merge>
+__device__ int merge_successors(const LiftArgs& a, unsigned int v, unsigned int b, unsigned int& end, const int* own,
+                                const Merge& merge) {
+  const unsigned int o = a.owner[v];
+  unsigned int e = b;
+  while (e < end) {
+    const unsigned int w = a.succ_array[e];
+    const unsigned int cw = a.color[w];
+    if (cw < 2) {
+      if (cw == o) {
+        a.color[v] = static_cast<unsigned short>(o);
+        a.succ_array[b] = w;
+        a.n_succ[v] = 1;
+        work_counters::count(work_counters::decision);
+        report_pass(a.report, decided_node);
+        return lift_changed;
+      }
+      --end;
+      a.succ_array[e] = a.succ_array[end];
+      continue;
+    }
+    if (w == v) {
+      merge(own);
+    } else {
+      const unsigned int* version = a.versions + static_cast<std::size_t>(w) * a.valuation_dim;
+      unsigned int seen = 0;
+      const bool readable = begin_row_read(version, seen);
+      if (readable) merge(static_cast<const volatile int*>(a.valuation + static_cast<std::size_t>(w) * a.valuation_dim));
+      if (!readable || !end_row_read(version, seen)) {
+        // w is being written: its row may be torn. Lift v again later.
+        a.n_succ[v] = end - b;
+        return lift_deferred;
+      }
+    }
+    ++e;
+  }
+  a.n_succ[v] = end - b;
+  return successors_merged;
 }
 
 // Lifts v and, while lifts raise measures, their predecessors; nodes it

@@ -29,6 +29,17 @@ __device__ inline void merge_two_sided(int* best, Row row, unsigned int c, int s
   }
 }
 
+// merge_two_sided on the rows of a lift's successors.
+struct MergeTwoSided {
+  int* best;
+  unsigned int c;
+  int sign_odd;
+  template <class Row>
+  __device__ void operator()(Row row) const {
+    merge_two_sided(best, row, c, sign_odd);
+  }
+};
+
 }  // namespace
 
 __device__ bool spm_iteration_main(const unsigned int* rank_counter, unsigned int v, const int* valuation,
@@ -167,42 +178,8 @@ __device__ int SpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int v) co
   const int sign_odd = o == a.top_parity ? 1 : -1;
   int* own = a.valuation + static_cast<std::size_t>(v) * dim;
 
-  unsigned int e = b;
-  while (e < end) {
-    const unsigned int w = a.succ_array[e];
-    const unsigned int cw = a.color[w];
-    if (cw < 2) {
-      if (cw == o) {
-        a.color[v] = static_cast<unsigned short>(o);
-        a.succ_array[b] = w;
-        a.n_succ[v] = 1;
-        work_counters::count(work_counters::decision);
-        report_pass(a.report, decided_node);
-        return lift_changed;
-      }
-      --end;
-      a.succ_array[e] = a.succ_array[end];
-      continue;
-    }
-    if (w == v) {
-      merge_two_sided(best, static_cast<const int*>(own), c, sign_odd);
-    } else {
-      const unsigned int* version = a.versions + static_cast<std::size_t>(w) * dim;
-      unsigned int seen = 0;
-      const bool readable = begin_row_read(version, seen);
-      if (readable)
-        merge_two_sided(best, static_cast<const volatile int*>(a.valuation + static_cast<std::size_t>(w) * dim), c,
-                        sign_odd);
-      if (!readable || !end_row_read(version, seen)) {
-        // w is being written: its row may be torn. Lift v again later.
-        a.n_succ[v] = end - b;
-        return lift_deferred;
-      }
-    }
-    ++e;
-  }
-
-  a.n_succ[v] = end - b;
+  const int walked = merge_successors(a, v, b, end, own, MergeTwoSided{best, c, sign_odd});
+  if (walked != successors_merged) return walked;
   work_counters::count(work_counters::lift);
   if (end == b) {
     a.color[v] = static_cast<unsigned short>(1 - o);
