@@ -25,7 +25,7 @@ namespace {
 
 // The default is no row of the table: it races two rows.
 const char* const auto_row =
-    "auto: tangle (13) and zielonka (11) side by side, the first complete answer taken (the default)";
+    "auto: tangle (13) and zielonka-frontier (12) side by side, the first complete answer taken (the default)";
 
 const int status_solved = 0;
 const int status_failed = 1;

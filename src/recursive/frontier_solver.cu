@@ -78,6 +78,7 @@ void FrontierSolver::solve(cudaGpuArena& arena) {
   Frame frame{0, 0, n_nodes_, 0, 0};
   Next next = pass(frame);
   for (;;) {
+    if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) throw FrontierStopped();
     if (next == Next::descend) {
       waiting.push_back(frame);
       frame = Frame{frame.level + 1, frame.begin, frame.split, 0, 0};

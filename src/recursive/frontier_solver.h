@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "common/scoped_device_array.h"
@@ -6,6 +7,9 @@
 #include "recursive/frontier_attractor.h"
 
 class cudaGpuArena;
+
+// Thrown by FrontierSolver::solve when its stop flag was raised.
+struct FrontierStopped {};
 
 // Zielonka's recursive algorithm on the device arrays of a cudaGpuArena
 // (alg 12), with frontier attractors over the predecessor lists. One solver
@@ -23,6 +27,11 @@ class FrontierSolver {
   // arena.device.strategy is set, for every node won by its owner a winning
   // successor there. Needs the device predecessor lists.
   void solve(cudaGpuArena& arena);
+
+  // When set, the solver checks the flag before every pass of its recursion
+  // and throws FrontierStopped once it is raised; what it holds is freed with
+  // the solver.
+  void set_stop_flag(const std::atomic<bool>* stop) { stop_ = stop; }
 
   // Recursive calls made by the last solve.
   uint64_t calls = 0;
@@ -49,4 +58,5 @@ class FrontierSolver {
   ScopedDeviceArray<uint32_t> level_;
   ScopedDeviceArray<color_t> color_;  // the colours; the arena's array takes the marks
   cudaGpuArena* arena_ = nullptr;
+  const std::atomic<bool>* stop_ = nullptr;
 };

@@ -12,14 +12,10 @@
 #include "arena/gpu_arena_implem.h"
 #include "common/check_cuda.h"
 #include "common/device_array.h"
-#include "recursive/attractor.h"
-#include "recursive/vantor_solver_v2.h"
+#include "recursive/frontier_solver.h"
 #include "tangle/tangle_solver.h"
 
 namespace {
-
-// Thrown through Zielonka's recursion from its attractor callback.
-struct ZielonkaStopped {};
 
 template <class T>
 void copy_host(T* to, const T* from, std::size_t n) {
@@ -54,22 +50,11 @@ struct Lane {
   std::string failure;  // empty unless the solver failed
 };
 
+// The faster of the Zielonka solvers, alg 12 with frontier attractors.
 void solve_with_zielonka(cudaGpuArena& game, const std::atomic<bool>& stop) {
-  VantorSolverV2 solver(game.n_nodes);
-  const DeviceArena& d = game.device;
-  StrategyArrays strategies;
-  strategies.strategy = d.strategy;
-  strategies.owner = d.owner;
-  strategies.n_succ = d.succ.count;
-  strategies.succ_begin = d.succ.begin;
-  strategies.succ_array = d.succ.targets;
-  solver.levels.solve(
-      d.color,
-      [&](uint32_t* attr_array, unsigned int player) {
-        if (stop.load(std::memory_order_relaxed)) throw ZielonkaStopped();
-        compute_attractor(game, attr_array, solver.changed, solver.levels.n_blocks, player, d.strategy);
-      },
-      strategies);
+  FrontierSolver solver(game.n_nodes);
+  solver.set_stop_flag(&stop);
+  solver.solve(game);
 }
 
 void run_lane(int index, Lane& lane, Race& race, uint32_t* strategy, cudaGpuArena& target) {
@@ -93,7 +78,7 @@ void run_lane(int index, Lane& lane, Race& race, uint32_t* strategy, cudaGpuAren
         copy_array<Space::host, Space::device>(strategy, lane.game.device.strategy, lane.game.n_nodes);
     }
   } catch (const TangleStopped&) {
-  } catch (const ZielonkaStopped&) {
+  } catch (const FrontierStopped&) {
   } catch (const std::string& message) {
     lane.failure = message;
   } catch (const thrust::system::system_error& error) {

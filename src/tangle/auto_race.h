@@ -1,6 +1,7 @@
 #pragma once
-// The default algorithm "auto": tangle learning and Zielonka's algorithm race
-// on the same game, and the first complete answer is taken. Each family that
+// The default algorithm "auto": tangle learning and Zielonka's algorithm (with
+// frontier attractors, alg 12) race on the same game, and the first complete
+// answer is taken. Each family that
 // makes one of them exponential (recursive ladders for Zielonka's algorithm,
 // the counter games built against tangle learning) leaves the other fast.
 #include <cstdint>
@@ -16,7 +17,7 @@ const char* race_winner_name(RaceWinner winner);
 // Solves a loaded arena (host side filled) with both solvers at once, on two
 // host threads, each with its own device copy of the game. The first solver
 // to finish raises the stop flag; the other one sees it at its next check
-// (every attractor of Zielonka's recursion, every step of a tangle search),
+// (every pass of Zielonka's recursion, every step of a tangle search),
 // unwinds and frees its device memory. The winner's marks (0 Even, 1 Odd)
 // land in arena.host.color and, when strategy is given (n_nodes entries), its
 // strategies there. A failure of one solver leaves the race to the other;

@@ -257,8 +257,8 @@ TEST(Pgsolve, InformationAndReportOptions) {
   std::ostringstream table;
   print_algorithm_table(table);
   EXPECT_EQ(r.out, table.str() +
-                       "auto: tangle (13) and zielonka (11) side by side, the first complete answer taken (the "
-                       "default)\n");
+                       "auto: tangle (13) and zielonka-frontier (12) side by side, the first complete answer "
+                       "taken (the default)\n");
   EXPECT_NE(r.out.find("\n11     zielonka           Vantor                       arena"), std::string::npos) << r.out;
 
   r = run_pgsolve({game});
