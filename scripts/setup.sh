@@ -7,6 +7,9 @@ missing=()
 [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
 [ -f /usr/include/zlib.h ] || missing+=(zlib1g-dev)
 [ -f /usr/include/bzlib.h ] || missing+=(libbz2-dev)
+# The compressed-input tests make their files with the command-line tools.
+command -v gzip >/dev/null || missing+=(gzip)
+command -v bzip2 >/dev/null || missing+=(bzip2)
 command -v cmake >/dev/null || missing+=(cmake)
 command -v g++ >/dev/null || missing+=(g++)
 if [ ${#missing[@]} -gt 0 ]; then
