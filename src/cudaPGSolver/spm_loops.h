@@ -8,6 +8,7 @@
 // second copy of the measures but each node's version word (the first int of
 // its row), which gives every row one writer at a time and lets readers see
 // a torn row. Passes run in batches between two reads of go_on.
+#include "common/launch.h"
 #include "cudaPGSolver/spm_common.h"
 #include "kernels/spm_kernel.h"
 
@@ -17,6 +18,19 @@ struct SpmVariant {
   const char* kernel_name;  // the variant's lifting kernel as failure messages name it
   bool one_sided;           // runs kernel::simple_spm_iteration_finalize after the loop
 };
+
+// One pass of the lifting kernel over `lifted` nodes: launched, checked under
+// the variant's kernel name, and counted in stats when they are kept.
+inline void launch_lift_pass(LiftPassKernel lift, unsigned int grid, const SpmLaunch& launch,
+                             const kernel::LiftArgs& args, const kernel::PassArgs& pass, SpmVariant variant,
+                             SpmStats* stats, uint32_t lifted) {
+  launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args, pass);
+  check_launch(variant.kernel_name);
+  if (stats) {
+    ++stats->iterations;
+    stats->lifted += lifted;
+  }
+}
 
 // Lifts every node in every pass.
 void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDeviceProp& properties,

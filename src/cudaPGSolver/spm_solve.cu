@@ -17,12 +17,7 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
     clear_pass_report(memory);
     pass.budget = spm_chain_budget(batch.size());
     for (unsigned int i = 0; i < batch.size(); ++i) {
-      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args, pass);
-      check_launch(variant.kernel_name);
-      if (stats) {
-        ++stats->iterations;
-        stats->lifted += n;
-      }
+      launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n);
     }
     const uint32_t report = read_pass_report(memory);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
@@ -30,13 +25,9 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
       // One pass over every undecided node without chains, to see whether
       // the stable class is at its fixed point.
       clear_pass_report(memory);
-      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args,
-                    spm_pass_args(memory, kernel::every_node, nullptr, n, nullptr, false));
-      check_launch(variant.kernel_name);
-      if (stats) {
-        ++stats->iterations;
-        stats->lifted += n;
-      }
+      const kernel::PassArgs unchained =
+          spm_pass_args(memory, kernel::every_node, nullptr, n, nullptr, false);
+      launch_lift_pass(lift, grid, launch, args, unchained, variant, stats, n);
       if (spm_loop_done(memory, n, launch, variant.one_sided, read_pass_report(memory), false)) break;
     }
   }

@@ -28,12 +28,7 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
       }
       kernel::PassArgs pass = spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr);
       pass.budget = spm_chain_budget(batch.size());
-      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args, pass);
-      check_launch(variant.kernel_name);
-      if (stats) {
-        ++stats->iterations;
-        stats->lifted += count;
-      }
+      launch_lift_pass(lift, grid, launch, args, pass, variant, stats, count);
     }
     const uint32_t report = read_pass_report(memory);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
@@ -41,13 +36,9 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
       // One pass over every undecided node without chains, to see whether
       // the stable class is at its fixed point.
       clear_pass_report(memory);
-      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args,
-                    spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr, false));
-      check_launch(variant.kernel_name);
-      if (stats) {
-        ++stats->iterations;
-        stats->lifted += count;
-      }
+      const kernel::PassArgs unchained =
+          spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr, false);
+      launch_lift_pass(lift, grid, launch, args, unchained, variant, stats, count);
       if (spm_loop_done(memory, n, launch, variant.one_sided, read_pass_report(memory), false)) break;
     }
   }

@@ -24,12 +24,7 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
                                             memory.work_list_permutation);
       pass.budget = spm_chain_budget(batch.size());
       first = false;
-      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args, pass);
-      check_launch(variant.kernel_name);
-      if (stats) {
-        ++stats->iterations;
-        stats->lifted += n;
-      }
+      launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n);
     }
     const uint32_t report = read_pass_report(memory);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
@@ -37,13 +32,9 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
       // One pass over every undecided node without chains, to see whether
       // the stable class is at its fixed point.
       clear_pass_report(memory);
-      launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args,
-                    spm_pass_args(memory, kernel::every_node, nullptr, n, memory.work_list_permutation, false));
-      check_launch(variant.kernel_name);
-      if (stats) {
-        ++stats->iterations;
-        stats->lifted += n;
-      }
+      const kernel::PassArgs unchained =
+          spm_pass_args(memory, kernel::every_node, nullptr, n, memory.work_list_permutation, false);
+      launch_lift_pass(lift, grid, launch, args, unchained, variant, stats, n);
       if (spm_loop_done(memory, n, launch, variant.one_sided, read_pass_report(memory), false)) break;
     }
   }

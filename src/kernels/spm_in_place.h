@@ -135,6 +135,19 @@ __device__ inline bool keep_greater(int* row, const int* best, unsigned int firs
   return false;
 }
 
+// Runs lifter.lift_locked(a, v) while holding v's row: a lift of a node that
+// another thread holds is deferred, and a new version tells readers that the
+// row changed.
+template <class Lifter>
+__device__ int lift_holding_row(const Lifter& lifter, const LiftArgs& a, unsigned int v) {
+  unsigned int* version = a.versions + static_cast<std::size_t>(v) * a.valuation_dim;
+  unsigned int seen = 0;
+  if (!lock_row(version, seen)) return lift_deferred;
+  const int result = lifter.lift_locked(a, v);
+  unlock_row(version, seen, result == lift_changed);
+  return result;
+}
+
 // What merge_successors leaves to its caller: every successor's row is
 // merged into the best measure, and v is neither decided nor deferred.
 const int successors_merged = 3;

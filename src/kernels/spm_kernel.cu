@@ -151,12 +151,7 @@ __global__ void spm_iteration_oan(const unsigned int* rank_counter, const int* v
 
 __device__ int SpmInPlaceLift::operator()(const LiftArgs& a, unsigned int v) const {
   if ((a.color[v] >> 1) == 0 || a.n_succ[v] == 0) return lift_unchanged;
-  unsigned int* version = a.versions + static_cast<std::size_t>(v) * a.valuation_dim;
-  unsigned int seen = 0;
-  if (!lock_row(version, seen)) return lift_deferred;
-  const int result = lift_locked(a, v);
-  unlock_row(version, seen, result == lift_changed);
-  return result;
+  return lift_holding_row(*this, a, v);
 }
 
 __device__ int SpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int v) const {
