@@ -308,7 +308,12 @@ BlockPool& block_pool() {
   return pool;
 }
 
+// Set for a background lane's thread.
+thread_local bool launches_on_this_thread = false;
+
 }  // namespace
+
+void run_launches_on_this_thread() { launches_on_this_thread = true; }
 
 void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes, BlockBody body,
                 const void* context) {
@@ -332,7 +337,8 @@ void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes,
     return;
   }
   const std::size_t words = (shared_bytes + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t);
-  const int workers = s.worker_threads > 0 ? s.worker_threads : omp_get_max_threads();
+  const int workers =
+      launches_on_this_thread ? 1 : s.worker_threads > 0 ? s.worker_threads : omp_get_max_threads();
   // Small launches are not worth waking the helpers for.
   const bool parallel = workers > 1 && grid > 1 && static_cast<std::size_t>(grid) * block >= 8192;
   if (parallel) {

@@ -84,6 +84,9 @@ void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes,
 
 // Worker threads for kernel blocks (0: all cores).
 void set_worker_threads(int n);
+// From now on the calling thread runs the blocks of its launches itself,
+// whatever the worker count: a background lane leaves the workers to others.
+void run_launches_on_this_thread();
 
 // The order in which the threads of a block (and the blocks a worker takes
 // together) run. Kernels must be right in any order, as on a GPU; the other

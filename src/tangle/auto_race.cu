@@ -1,10 +1,11 @@
 #include "tangle/auto_race.h"
 
 #include <atomic>
-#include <cstring>
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <thrust/system_error.h>
 
@@ -12,81 +13,109 @@
 #include "arena/gpu_arena_implem.h"
 #include "common/check_cuda.h"
 #include "common/device_array.h"
+#include "common/lanes.h"
 #include "recursive/frontier_solver.h"
 #include "tangle/tangle_solver.h"
 
 namespace {
-
-template <class T>
-void copy_host(T* to, const T* from, std::size_t n) {
-  if (n != 0) std::memcpy(to, from, n * sizeof(T));
-}
-
-void copy_host_side(const cudaGpuArena& from, cudaGpuArena& to) {
-  to.allocate_host(from.n_nodes, from.n_edges);
-  to.min_parity = from.min_parity;
-  to.min_color = from.min_color;
-  to.max_color = from.max_color;
-  to.max_n_succ = from.max_n_succ;
-  to.max_n_pred = from.max_n_pred;
-  const std::size_t n = from.n_nodes, m = from.n_edges;
-  copy_host(to.node_id, from.node_id, n);
-  copy_host(to.host.color, from.host.color, n);
-  copy_host(to.host.owner, from.host.owner, n);
-  for (const auto side : {&HostArena::succ, &HostArena::pred}) {
-    copy_host((to.host.*side).count, (from.host.*side).count, n);
-    copy_host((to.host.*side).begin, (from.host.*side).begin, n + 1);
-    copy_host((to.host.*side).targets, (from.host.*side).targets, m);
-  }
-}
 
 struct Race {
   std::atomic<bool> stop{false};
   std::atomic<int> first{-1};  // the lane that answered first
 };
 
-struct Lane {
-  cudaGpuArena game;
-  std::string failure;  // empty unless the solver failed
+// Tangle learning's view of the game that the arena holds on the device: the
+// game's arrays (owners, successor and predecessor lists) are borrowed from
+// the arena, read by both solvers and written by neither; the colours, which
+// a solver overwrites with its marks, and the strategies are its own.
+struct BorrowedGame {
+  cudaGpuArena view;
+  std::vector<color_t> marks;  // host side of the lane's colours
+
+  BorrowedGame(const cudaGpuArena& game, bool with_strategy) : marks(game.n_nodes) {
+    view.n_nodes = game.n_nodes;
+    view.n_edges = game.n_edges;
+    view.min_parity = game.min_parity;
+    view.min_color = game.min_color;
+    view.max_color = game.max_color;
+    view.max_n_succ = game.max_n_succ;
+    view.max_n_pred = game.max_n_pred;
+    // The lane's own arrays first: when one of them cannot be had, the view
+    // holds nothing borrowed yet, and its destructor frees only what it owns.
+    alloc_array<Space::device>(view.device.color, game.n_nodes);
+    if (game.n_nodes != 0) copy_array<Space::device, Space::device>(view.device.color, game.device.color, game.n_nodes);
+    if (with_strategy) view.allocate_strategy();
+    view.device.owner = game.device.owner;
+    view.device.succ = game.device.succ;
+    view.device.pred = game.device.pred;
+    view.host.color = marks.data();
+  }
+  ~BorrowedGame() {
+    // Only the lane's own arrays are freed here; the arena frees the rest.
+    view.device.owner = nullptr;
+    view.device.succ = Adjacency{};
+    view.device.pred = Adjacency{};
+    view.host.color = nullptr;
+    view.release_device(false);
+  }
 };
 
-// The faster of the Zielonka solvers, alg 12 with frontier attractors.
-void solve_with_zielonka(cudaGpuArena& game, const std::atomic<bool>& stop) {
-  FrontierSolver solver(game.n_nodes);
-  solver.set_stop_flag(&stop);
-  solver.solve(game);
-}
-
-void run_lane(int index, Lane& lane, Race& race, uint32_t* strategy, cudaGpuArena& target) {
+void run_lane(int index, cudaGpuArena& game, Race& race, uint32_t* strategy, std::string& failure) {
+  // Zielonka's algorithm is the quicker one on every family but those built
+  // against it, and those keep its sub-games small (one core each): it runs
+  // in the foreground with every core, tangle learning in the background on
+  // what is left, so the race costs little more than Zielonka alone where
+  // Zielonka wins and runs both on a core each where it blows up.
+  if (index == 0) enter_background_lane();
   try {
     check_cuda(cudaSetDevice(0), "no cuda device found");
-    lane.game.upload(false);
-    if (strategy != nullptr) lane.game.allocate_strategy();
     if (index == 0) {
       TangleSolver solver;
       solver.set_stop_flag(&race.stop);
-      solver.solve(lane.game);
+      solver.solve(game);
     } else {
-      solve_with_zielonka(lane.game, race.stop);
+      FrontierSolver solver(game.n_nodes);
+      solver.set_stop_flag(&race.stop);
+      solver.solve(game);
     }
     int none = -1;
     if (race.first.compare_exchange_strong(none, index)) {
       race.stop.store(true);
-      copy_result_to_host(lane.game);
-      copy_host(target.host.color, lane.game.host.color, lane.game.n_nodes);
-      if (strategy != nullptr && lane.game.n_nodes != 0)
-        copy_array<Space::host, Space::device>(strategy, lane.game.device.strategy, lane.game.n_nodes);
+      copy_result_to_host(game);
+      if (strategy != nullptr && game.n_nodes != 0)
+        copy_array<Space::host, Space::device>(strategy, game.device.strategy, game.n_nodes);
     }
   } catch (const TangleStopped&) {
   } catch (const FrontierStopped&) {
   } catch (const std::string& message) {
-    lane.failure = message;
+    failure = message;
   } catch (const thrust::system::system_error& error) {
-    lane.failure = std::string("Thrust error: ") + error.what();
+    failure = std::string("Thrust error: ") + error.what();
   } catch (const std::exception& error) {
-    lane.failure = error.what();
+    failure = error.what();
   }
-  lane.game.release_device(false);
+}
+
+// Uploads the game and makes tangle learning's view of it; both lanes then
+// run, and the winner's marks end in arena.host.color.
+RaceWinner race_on_device(cudaGpuArena& arena, uint32_t* strategy) {
+  check_cuda(cudaSetDevice(0), "no cuda device found");
+  arena.upload(false);
+  if (strategy != nullptr) arena.allocate_strategy();
+  BorrowedGame tangle_game(arena, strategy != nullptr);
+  Race race;
+  std::string failures[2];
+  // Each lane gets a thread of its own: the background lane's priority stays
+  // with its thread.
+  std::thread zielonka(run_lane, 1, std::ref(arena), std::ref(race), strategy, std::ref(failures[1]));
+  std::thread tangle(run_lane, 0, std::ref(tangle_game.view), std::ref(race), strategy, std::ref(failures[0]));
+  tangle.join();
+  zielonka.join();
+  const int first = race.first.load();
+  if (first < 0) throw failures[0].empty() ? failures[1] : failures[0];
+  if (first == 0 && arena.n_nodes != 0)
+    std::copy(tangle_game.marks.begin(), tangle_game.marks.end(), arena.host.color);
+  return first == 0 ? RaceWinner::tangle_learning : RaceWinner::zielonka;
 }
 
 }  // namespace
@@ -96,14 +125,12 @@ const char* race_winner_name(RaceWinner winner) {
 }
 
 RaceWinner solve_by_race(cudaGpuArena& arena, uint32_t* strategy) {
-  Race race;
-  Lane lanes[2];
-  copy_host_side(arena, lanes[0].game);
-  copy_host_side(arena, lanes[1].game);
-  std::thread zielonka(run_lane, 1, std::ref(lanes[1]), std::ref(race), strategy, std::ref(arena));
-  run_lane(0, lanes[0], race, strategy, arena);
-  zielonka.join();
-  const int first = race.first.load();
-  if (first < 0) throw lanes[0].failure.empty() ? lanes[1].failure : lanes[0].failure;
-  return first == 0 ? RaceWinner::tangle_learning : RaceWinner::zielonka;
+  try {
+    const RaceWinner winner = race_on_device(arena, strategy);
+    arena.release_device(false);
+    return winner;
+  } catch (...) {
+    arena.release_device(false);
+    throw;
+  }
 }

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/check_cuda.h"
+#include "common/lanes.h"
 #include "common/launch.h"
 #include "common/platform.h"
 
@@ -32,6 +34,15 @@ __global__ void shared_slices(unsigned int* out, unsigned int n, unsigned int sl
 __global__ void count_runs(unsigned int* runs, unsigned int n) {
   const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
   if (i < n) runs[i] += 1;
+}
+
+// On the host backend kernels are plain functions: a block can note the host
+// thread that runs it. Each thread also works a little, so that the pool's
+// helpers wake up before the launching thread has taken every block.
+__global__ void record_runner(std::thread::id* ran_by, unsigned int n) {
+  volatile unsigned int sum = 0;
+  for (unsigned int k = 0; k < 256; ++k) sum = sum + k * threadIdx.x;
+  if (threadIdx.x == 0 && blockIdx.x < n) ran_by[blockIdx.x] = std::this_thread::get_id();
 }
 
 class Platform : public ::testing::Test {
@@ -76,6 +87,22 @@ TEST_F(Platform, EveryThreadRunsOncePerLaunchWhateverTheWorkers) {
       runs[i] = round + 1;
     }
   }
+}
+
+// A race's background lane leaves the block pool to the foreground lane, even
+// with a worker count set for the whole process.
+TEST_F(Platform, ABackgroundLaneRunsItsBlocksOnItsOwnThread) {
+  hostrt::set_worker_threads(2);
+  const unsigned int blocks = 2048;
+  std::vector<std::thread::id> ran_by(blocks);
+  std::thread::id lane_id;
+  std::thread lane([&] {
+    enter_background_lane();
+    lane_id = std::this_thread::get_id();
+    launch_kernel(record_runner, blocks, 256, 0, ran_by.data(), blocks);
+  });
+  lane.join();
+  EXPECT_EQ(std::count(ran_by.begin(), ran_by.end(), lane_id), static_cast<long>(blocks));
 }
 
 TEST_F(Platform, EmptyGridRunsNothingAndIsNoError) {
