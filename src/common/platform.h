@@ -4,9 +4,15 @@
 // is written once for both.
 #if defined(PG_CUDA_BACKEND)
 #include <cuda_runtime.h>
+// Reading a flag back from the device waits for the launches before it and
+// crosses the bus: loops batch their passes between reads.
+constexpr bool pg_reads_are_round_trips = true;
 // Dynamic shared memory of a kernel, declared inside the kernel body.
 #define PG_DYNAMIC_SHARED(type, name) extern __shared__ type name[]
 #else
 #include "common/host_runtime.h"
+// A launch has finished when it returns and device memory is host memory:
+// a read costs nothing, and a pass past a loop's fixpoint is pure waste.
+constexpr bool pg_reads_are_round_trips = false;
 #define PG_DYNAMIC_SHARED(type, name) type* name = static_cast<type*>(::hostrt::dynamic_shared_memory())
 #endif

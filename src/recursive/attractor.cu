@@ -13,9 +13,10 @@
 namespace {
 
 // Passes launched between two reads of the changed flag grow up to this many
-// while the loop keeps changing: a read is a synchronous round trip, and a
-// pass after the fixpoint changes nothing, so the result stays the same.
-const unsigned int max_passes_per_read = 16;
+// while the loop keeps changing: on a GPU a read is a synchronous round trip,
+// and a pass after the fixpoint changes nothing, so the result stays the
+// same. Where reads cost nothing, every pass is followed by one.
+const unsigned int max_passes_per_read = pg_reads_are_round_trips ? 16 : 1;
 
 }  // namespace
 
