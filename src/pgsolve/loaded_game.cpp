@@ -1,6 +1,7 @@
 #include "pgsolve/loaded_game.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "host/csr_conversion.h"
@@ -19,6 +20,41 @@ VerifierGame LoadedGame::verifier_view() const {
 }
 
 void LoadedGame::restore_colours() { std::copy(colour.begin(), colour.end(), game.color); }
+
+namespace {
+
+// Gzip and bzip2 streams open with these bytes; no game text does.
+bool starts_compressed(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  unsigned char head[3] = {0, 0, 0};
+  const std::size_t got = std::fread(head, 1, sizeof head, f);
+  std::fclose(f);
+  return (got >= 2 && head[0] == 0x1f && head[1] == 0x8b) || (got == 3 && head[0] == 'B' && head[1] == 'Z' && head[2] == 'h');
+}
+
+void set_colour_range(LoadedGame& loaded) {
+  ParityGame& game = loaded.game;
+  loaded.colour.assign(game.color, game.color + game.n_nodes);
+  if (game.n_nodes > 0) {
+    const auto range = std::minmax_element(loaded.colour.begin(), loaded.colour.end());
+    game.min_color = *range.first;
+    game.max_color = *range.second;
+  }
+}
+
+}  // namespace
+
+bool load_game_quickly(const std::string& path, LoadedGame& loaded) {
+  if (path == "-" || starts_compressed(path)) return false;
+  ParityGame& game = loaded.game;
+  if (!game.load_quickly(path)) return false;
+  loaded.original_colour.assign(game.color, game.color + game.n_nodes);
+  const std::vector<uint32_t> compressed = compress_colours(loaded.original_colour);
+  std::copy(compressed.begin(), compressed.end(), game.color);
+  set_colour_range(loaded);
+  return true;
+}
 
 bool load_game(GameText text, LoadedGame& loaded) {
   GameGraph graph;
@@ -51,11 +87,6 @@ bool load_game(GameText text, LoadedGame& loaded) {
   convert_to_csr(graph, target);
   game.max_n_succ = target.max_n_succ;
   game.max_n_pred = target.max_n_pred;
-  loaded.colour.assign(game.color, game.color + n);
-  if (n > 0) {
-    const auto range = std::minmax_element(loaded.colour.begin(), loaded.colour.end());
-    game.min_color = *range.first;
-    game.max_color = *range.second;
-  }
+  set_colour_range(loaded);
   return true;
 }

@@ -2,6 +2,7 @@
 // A game as pgsolve holds it: the CSR game with compressed colours, in file
 // order, and the colours of the file for the verifier.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "host/parity_game.h"
@@ -23,3 +24,9 @@ struct LoadedGame {
 // its colours. False when the reader refused the text; a game that needs too
 // many colours or fails a conversion check throws a one-line std::string.
 bool load_game(GameText text, LoadedGame& loaded);
+
+// The quick road for a plain file that loads without a word: the programs'
+// parallel loader, then the same colour compression. False, with nothing
+// read or said, for standard input, compressed files and any file the quick
+// road declines; read_game_text and load_game then take it as before.
+bool load_game_quickly(const std::string& path, LoadedGame& loaded);

@@ -204,7 +204,9 @@ int pgsolve_main(int argc, char** argv) {
   list.restart();
   LoadedGame loaded;
   bool read = false;
-  std::string failure = guarded([&] { read = load_game(read_game_text(o.game), loaded); });
+  std::string failure = guarded([&] {
+    read = load_game_quickly(o.game, loaded) || load_game(read_game_text(o.game), loaded);
+  });
   if (!failure.empty()) return fail(failure);
   if (!read) return fail("no game read from " + game_name(o));
   list.add("reading took: ");
