@@ -30,7 +30,9 @@ bool starts_compressed(const std::string& path) {
   unsigned char head[3] = {0, 0, 0};
   const std::size_t got = std::fread(head, 1, sizeof head, f);
   std::fclose(f);
-  return (got >= 2 && head[0] == 0x1f && head[1] == 0x8b) || (got == 3 && head[0] == 'B' && head[1] == 'Z' && head[2] == 'h');
+  const bool gzip = got >= 2 && head[0] == 0x1f && head[1] == 0x8b;
+  const bool bzip2 = got == 3 && head[0] == 'B' && head[1] == 'Z' && head[2] == 'h';
+  return gzip || bzip2;
 }
 
 void set_colour_range(LoadedGame& loaded) {
