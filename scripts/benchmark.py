@@ -141,7 +141,7 @@ def suite(kind):
     # One-player games, acyclic but for self-loops: 3 * 2^K - 4 calls of
     # Zielonka's algorithm, while the progress measures and tangle learning
     # walk through them.
-    for k in [6, 10, 14, 16, 18]:
+    for k in [6, 10, 14, 16, 18, 20]:
         games.append(game("solitaire", [k], 3 * k, {"recursive": INF, "spm": INF, "range": INF}))
     for k in [1000, 4000]:
         games.append(game("solitaire", [k], 3 * k, {"recursive": 0, "spm": INF, "range": INF,
@@ -149,11 +149,11 @@ def suite(kind):
     # Odd wins all: 3 * 2^(K-1) - 4 calls of Zielonka's algorithm; tangle
     # learning needs K searches of K regions (about K^3 work), the progress
     # measures are fast.
-    for k in [6, 10, 14, 16, 18]:
+    for k in [6, 10, 14, 16, 18, 20]:
         games.append(game("oddladder", [k], 3 * k, {"recursive": INF, "spm": INF, "range": INF}))
-    for k in [50, 100, 1000]:
+    for k in [50, 100, 150, 1000]:
         games.append(game("oddladder", [k], 3 * k, {"recursive": 0, "spm": INF, "range": INF,
-                                                    "pgsolver_tangle": 300}))
+                                                    "pgsolver_tangle": 450}))
     # About 8 * 9^(L-1) lifts of one measure: exponential in the levels for the
     # progress measures, easy for the recursive solvers.
     for levels in [2, 3, 4, 5, 6] + ([7] if large else []):
