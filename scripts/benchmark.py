@@ -92,6 +92,8 @@ def suite(kind):
                   game("steady", [200, 4, 2, 5], 200, every),
                   game("ladder", [100], 200, every),
                   game("recursiveladder", [5], 15, every),
+                  game("solitaire", [5], 15, every),
+                  game("oddladder", [5], 15, every),
                   game("jurdzinski", [2, 4], 18, every),
                   game("clique", [16], 16, every),
                   game("sccs", [300, 30, 4], 300, every)]
@@ -136,6 +138,22 @@ def suite(kind):
     for k in [50, 200] + ([1000] if large else []):
         games.append(game("recursiveladder", [k], 3 * k, {"recursive": 0, "spm": 0, "range": 0,
                                                           "pgsolver_tangle": INF}))
+    # One-player games, acyclic but for self-loops: 3 * 2^K - 4 calls of
+    # Zielonka's algorithm, while the progress measures and tangle learning
+    # walk through them.
+    for k in [6, 10, 14, 16, 18, 20]:
+        games.append(game("solitaire", [k], 3 * k, {"recursive": INF, "spm": INF, "range": INF}))
+    for k in [1000, 4000]:
+        games.append(game("solitaire", [k], 3 * k, {"recursive": 0, "spm": INF, "range": INF,
+                                                    "pgsolver_tangle": INF}))
+    # Odd wins all: 3 * 2^(K-1) - 4 calls of Zielonka's algorithm; tangle
+    # learning needs K searches of K regions (about K^3 work), the progress
+    # measures are fast.
+    for k in [6, 10, 14, 16, 18, 20]:
+        games.append(game("oddladder", [k], 3 * k, {"recursive": INF, "spm": INF, "range": INF}))
+    for k in [50, 100, 150, 1000]:
+        games.append(game("oddladder", [k], 3 * k, {"recursive": 0, "spm": INF, "range": INF,
+                                                    "pgsolver_tangle": 450}))
     # About 8 * 9^(L-1) lifts of one measure: exponential in the levels for the
     # progress measures, easy for the recursive solvers.
     for levels in [2, 3, 4, 5, 6] + ([7] if large else []):
@@ -163,6 +181,10 @@ def known_winners(entry):
         return bytes(3 * p[0])
     if family == "jurdzinski":
         return bytes(2 * p[0] * p[1] + 2)
+    if family == "solitaire":
+        return bytes(3 * p[0])
+    if family == "oddladder":
+        return bytes([1]) * (3 * p[0])
     return None
 
 

@@ -29,6 +29,8 @@ std::vector<Family> families() {
       {"steady", from_generated(pggen::steady_game(60, 6, 2, 4, 13))},
       {"ladder", from_generated(pggen::ladder_game(20))},
       {"recursive ladder", from_generated(pggen::recursive_ladder_game(4))},
+      {"solitaire", from_generated(pggen::solitaire_game(5))},
+      {"odd ladder", from_generated(pggen::odd_ladder_game(6))},
       {"jurdzinski", from_generated(pggen::jurdzinski_game(2, 3))},
       {"clique", from_generated(pggen::clique_game(7))},
       {"scc", from_generated(pggen::scc_game(80, 9, 6, 14))},

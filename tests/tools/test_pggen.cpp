@@ -159,6 +159,37 @@ TEST(Pggen, JurdzinskiGameIsWonByEven) {
   }
 }
 
+// The Zielonka-hard families: sizes and winners as their constructions fix
+// them (solitaire: Even wins all and only Even chooses; oddladder: Odd wins all).
+TEST(Pggen, ZielonkaHardFamiliesHaveTheirSizesAndWinners) {
+  struct Case {
+    const char* family;
+    uint32_t k;
+    uint64_t edges;
+    uint8_t winner;
+  };
+  const std::vector<Case> cases = {
+      {"solitaire", 1, 4, 0},  {"solitaire", 2, 8, 0},  {"solitaire", 5, 23, 0},  {"solitaire", 9, 43, 0},
+      {"oddladder", 2, 8, 1},  {"oddladder", 3, 13, 1}, {"oddladder", 6, 28, 1},  {"oddladder", 10, 48, 1},
+  };
+  for (const Case& c : cases) {
+    const bool solitaire = std::string(c.family) == "solitaire";
+    const pggen::Game g = solitaire ? pggen::solitaire_game(c.k) : pggen::odd_ladder_game(c.k);
+    expect_loads(g);
+    EXPECT_EQ(g.size(), 3 * c.k) << c.family << " " << c.k;
+    EXPECT_EQ(g.edges(), c.edges) << c.family << " " << c.k;
+    EXPECT_EQ(*std::max_element(g.color.begin(), g.color.end()), solitaire ? 2 * c.k + 2 : 2 * c.k + 1);
+    for (uint32_t v = 0; solitaire && v < g.size(); ++v) {
+      if (g.owner[v] == 1) {
+        EXPECT_EQ(g.succ_begin[v + 1] - g.succ_begin[v], 1u) << "Odd chooses at " << v;
+      }
+    }
+    EXPECT_EQ(reference_solve(to_test_game(g)), std::vector<uint8_t>(g.size(), c.winner)) << c.family << " " << c.k;
+  }
+  EXPECT_THROW(pggen::solitaire_game(0), std::invalid_argument);
+  EXPECT_THROW(pggen::odd_ladder_game(1), std::invalid_argument);
+}
+
 // Tarjan's algorithm, iteratively: the component number of every node, with
 // components numbered in the order they are completed (sinks first).
 std::vector<uint32_t> components(const pggen::Game& g) {
@@ -279,13 +310,14 @@ TEST(PggenTool, WritesToAFile) {
 TEST(PggenTool, HelpNamesEveryFamily) {
   const ProgramResult r = run_program(PG_PGGEN_PATH, {"--help"});
   EXPECT_EQ(r.exit_status, 0);
-  for (const char* family : {"random", "steady", "ladder", "recursiveladder", "jurdzinski", "clique", "sccs"})
+  for (const char* family :
+       {"random", "steady", "ladder", "recursiveladder", "solitaire", "oddladder", "jurdzinski", "clique", "sccs"})
     EXPECT_NE(r.out.find(std::string("  ") + family + " "), std::string::npos) << family;
 }
 
 TEST(PggenTool, BadCommandLinesFailWithTheUsage) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"nosuchfamily"}, {"ladder"}, {"ladder", "x"}, {"clique", "1"}, {"--seed"}, {"ladder", "-3"}}) {
+           {}, {"nosuchfamily"}, {"ladder"}, {"ladder", "x"}, {"clique", "1"}, {"oddladder", "1"}, {"--seed"}, {"ladder", "-3"}}) {
     const ProgramResult r = run_program(PG_PGGEN_PATH, args);
     EXPECT_EQ(r.exit_status, 2);
     EXPECT_EQ(r.out, "");

@@ -189,6 +189,42 @@ Game recursive_ladder_game(uint32_t k) {
   return g;
 }
 
+Game solitaire_game(uint32_t k) {
+  require(k >= 1, "solitaire: k must be at least 1");
+  Game g;
+  for (uint32_t r = 0; r < k; ++r) {
+    const uint32_t a = 3 * r, c = a + 2;
+    g.add_node(2 * r + 4, 1);
+    g.add_edge(r >= 1 ? 3 * (r - 1) + 2 : a);
+    g.add_node(2 * r + 3, 0);
+    g.add_edge(r >= 1 ? 3 * (r - 1) : 0);
+    if (r >= 2) g.add_edge(3 * (r - 2));
+    g.add_node(2 * r + 1, 0);
+    g.add_edge(a + 1);
+    g.add_edge(c);
+  }
+  g.finish();
+  return g;
+}
+
+Game odd_ladder_game(uint32_t k) {
+  require(k >= 2, "oddladder: k must be at least 2");
+  Game g;
+  for (uint32_t r = 0; r < k; ++r) {
+    const uint32_t a = 3 * r, b = a + 1, c = a + 2;
+    g.add_node(2 * r + 3, 1);
+    g.add_edge(c);
+    g.add_node(2 * r, 1);
+    g.add_edge(b);
+    g.add_edge(c);
+    g.add_node(2 * r + 2, 0);
+    if (r >= 1) g.add_edge(c - 3);
+    if (r + 1 < k) g.add_edge(a + 3);
+  }
+  g.finish();
+  return g;
+}
+
 Game jurdzinski_game(uint32_t levels, uint32_t blocks) {
   require(levels >= 1 && blocks >= 1, "jurdzinski: levels and blocks must be at least 1");
   // Layout: o_{j,b} = 2(j * blocks + b), e_{j,b} = that + 1, then s, then c.

@@ -67,6 +67,37 @@ Game ladder_game(uint32_t n);
 // (3 * 2^(k+1) - 5), so the family is exponential for the recursive solvers.
 Game recursive_ladder_game(uint32_t k);
 
+// 3k nodes (k >= 1), rung r = 0 .. k-1 holding a_r = 3r, b_r = 3r + 1,
+// c_r = 3r + 2:
+//   a_r: colour 2r + 4, owner Odd,  successor c_{r-1} (a_0: itself);
+//   b_r: colour 2r + 3, owner Even, successors a_{r-1} and a_{r-2} where they
+//        exist (b_0: a_0);
+//   c_r: colour 2r + 1, owner Even, successors b_r, c_r.
+// A solitaire game: every Odd node has one successor, so only Even chooses.
+// Apart from the self-loops of the c_r and of a_0 it is acyclic, and Even
+// wins every node by walking down to a_0.
+// Zielonka's algorithm, removing the attractor of all nodes of the top colour
+// at each level, makes 3 * 2^k - 4 recursive calls on it: exponential on the
+// one-player games, as Gazda and Willemse showed with their family G (GandALF
+// 2013, "Zielonka's recursive algorithm: dull, weak and solitaire games and
+// tighter bounds", bound 2^(n/3)), in a construction of our own (their
+// figures were not at hand, only the bounds).
+Game solitaire_game(uint32_t k);
+
+// 3k nodes (k >= 2), rung r = 0 .. k-1 holding a_r = 3r, b_r = 3r + 1,
+// c_r = 3r + 2:
+//   a_r: colour 2r + 3, owner Odd,  successor c_r;
+//   b_r: colour 2r,     owner Odd,  successors b_r, c_r;
+//   c_r: colour 2r + 2, owner Even, successors c_{r-1} (when r >= 1) and
+//        a_{r+1} (when r + 1 < k).
+// Odd wins every node: a cycle through the c_r climbs to its highest rung m
+// through a_m, whose odd colour tops c_m's. Both players choose (at b_r and
+// c_r). Zielonka's algorithm, removing the attractor of all nodes of the top
+// colour at each level, makes 3 * 2^(k-1) - 4 recursive calls on it: the
+// 2^(n/3) bound on general games of Gazda and Willemse's family M (GandALF
+// 2013, as above), in a construction of our own.
+Game odd_ladder_game(uint32_t k);
+
 // Progress-measure counter with `levels` odd colours of `blocks` nodes each
 // (levels, blocks >= 1), 2 * levels * blocks + 2 nodes:
 //   o_{j,b} (j < levels, b < blocks): colour 2j + 1, owner Odd; successors:

@@ -34,6 +34,18 @@ const char* const usage_text =
     "                       -> b of rung r+1, itself), c=3r+2 (colour 2r+1, Even,\n"
     "                       -> a, itself). Even wins all; Zielonka's algorithm\n"
     "                       needs 3*2^(K+1)-5 recursive calls.\n"
+    "  solitaire K          3K nodes in K rungs r: a=3r (colour 2r+4, Odd, -> c of\n"
+    "                       rung r-1, a_0 itself), b=3r+1 (colour 2r+3, Even,\n"
+    "                       -> a of rungs r-1 and r-2, b_0 -> a_0), c=3r+2\n"
+    "                       (colour 2r+1, Even, -> b, itself). Only Even chooses;\n"
+    "                       Even wins all; Zielonka's algorithm needs 3*2^K-4\n"
+    "                       recursive calls.\n"
+    "  oddladder K          3K nodes (K>=2) in K rungs r: a=3r (colour 2r+3, Odd,\n"
+    "                       -> c), b=3r+1 (colour 2r, Odd, -> itself, c),\n"
+    "                       c=3r+2 (colour 2r+2, Even, -> c of rung r-1, a of\n"
+    "                       rung r+1). Odd wins all; Zielonka's algorithm needs\n"
+    "                       3*2^(K-1)-4 recursive calls and Even's progress\n"
+    "                       measure 9*2^(K-1)-5 lifts.\n"
     "  jurdzinski L B       2LB+2 nodes: L levels of B Odd nodes (colour 2j+1) in\n"
     "                       one chain from the top level down to a sink (colour 0),\n"
     "                       each with an Even escape (colour 2j+2, self-loop), and\n"
@@ -91,6 +103,14 @@ pggen::Game generate(const std::vector<std::string>& args, uint64_t seed) {
   if (family == "recursiveladder") {
     need(1);
     return pggen::recursive_ladder_game(u(1, "K"));
+  }
+  if (family == "solitaire") {
+    need(1);
+    return pggen::solitaire_game(u(1, "K"));
+  }
+  if (family == "oddladder") {
+    need(1);
+    return pggen::odd_ladder_game(u(1, "K"));
   }
   if (family == "jurdzinski") {
     need(2);
