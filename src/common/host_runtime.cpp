@@ -340,7 +340,8 @@ void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes,
   const int workers =
       launches_on_this_thread ? 1 : s.worker_threads > 0 ? s.worker_threads : omp_get_max_threads();
   // Small launches are not worth waking the helpers for.
-  const bool parallel = workers > 1 && grid > 1 && static_cast<std::size_t>(grid) * block >= 8192;
+  const bool parallel =
+      workers > 1 && grid > 1 && static_cast<std::size_t>(grid) * block >= parallel_launch_threads;
   if (parallel) {
     // One launch at a time shares the pool: two host threads (a race of
     // solvers) may launch at once, and the pool describes a single launch.

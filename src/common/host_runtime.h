@@ -82,8 +82,10 @@ typedef void (*BlockBody)(unsigned int block, const void* context);
 void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes, BlockBody body,
                 const void* context);
 
-// Worker threads for kernel blocks (0: all cores).
+// Worker threads for kernel blocks (0: all cores). Launches of fewer threads
+// than parallel_launch_threads run on the launching thread alone.
 void set_worker_threads(int n);
+constexpr unsigned int parallel_launch_threads = 8192;
 // From now on the calling thread runs the blocks of its launches itself,
 // whatever the worker count: a background lane leaves the workers to others.
 void run_launches_on_this_thread();

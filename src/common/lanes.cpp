@@ -4,20 +4,24 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "common/platform.h"
+
 #if !defined(PG_CUDA_BACKEND)
 #include <omp.h>
-
-#include "common/platform.h"
 #endif
 
-void enter_background_lane() {
-  // On Linux a thread id names one thread: the other threads keep their
-  // priority. A refusal only leaves the lane at the same priority as the
-  // others, which is still correct.
-  (void)setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
-#if !defined(PG_CUDA_BACKEND)
-  // Thrust's OpenMP system sizes its teams by the calling thread's count.
+void enter_background_lane(uint32_t n_nodes) {
+#if defined(PG_CUDA_BACKEND)
+  // The lanes' host threads wait for the device side by side.
+  const bool shares_cores = true;
+#else
   hostrt::run_launches_on_this_thread();
+  // Thrust's OpenMP system sizes its teams by the calling thread's count.
   omp_set_num_threads(1);
+  const bool shares_cores = n_nodes >= hostrt::parallel_launch_threads;
 #endif
+  // On Linux a thread id names one thread: the other threads keep their
+  // priority. A refusal only leaves the lane at the others' priority, which
+  // is still correct.
+  if (shares_cores) (void)setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
 }

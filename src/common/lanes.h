@@ -1,10 +1,14 @@
 #pragma once
 // Lanes: host threads that drive solvers side by side, as the race of `auto`
 // does. A background lane takes only what the other lanes leave of the cores.
+#include <cstdint>
 
-// Makes the calling thread a background lane: it runs at the lowest OS
-// priority, and on the host backend its kernels and Thrust calls run on the
-// thread alone instead of on the shared workers, so a foreground lane keeps
-// every core it can use and the background one fills the idle ones. Lasts
-// for the thread's life: call it on a thread made for the lane.
-void enter_background_lane();
+// Makes the calling thread a background lane for a game of n_nodes nodes. On
+// the host backend its kernels and Thrust calls run on the thread alone
+// instead of on the shared workers. When the foreground's launches over such
+// a game take every core, the thread also runs at a lower OS priority, so
+// that the foreground keeps the cores and the background fills what they
+// leave idle. Smaller games keep the priority: their launches take one core
+// each, and a lowered lane would wait behind any other process on the
+// machine. Lasts for the thread's life: call it on a thread made for the lane.
+void enter_background_lane(uint32_t n_nodes);

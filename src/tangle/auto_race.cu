@@ -62,11 +62,12 @@ struct BorrowedGame {
 
 void run_lane(int index, cudaGpuArena& game, Race& race, uint32_t* strategy, std::string& failure) {
   // Zielonka's algorithm is the quicker one on every family but those built
-  // against it, and those keep its sub-games small (one core each): it runs
-  // in the foreground with every core, tangle learning in the background on
-  // what is left, so the race costs little more than Zielonka alone where
-  // Zielonka wins and runs both on a core each where it blows up.
-  if (index == 0) enter_background_lane();
+  // against it, and it blows up only on games small enough to solve at all,
+  // whose launches take a core each: it runs in the foreground with every
+  // core, tangle learning in the background on what is left, so the race
+  // costs little more than Zielonka alone where Zielonka wins, and runs both
+  // on a core each where it blows up.
+  if (index == 0) enter_background_lane(game.n_nodes);
   try {
     check_cuda(cudaSetDevice(0), "no cuda device found");
     if (index == 0) {

@@ -97,7 +97,7 @@ TEST_F(Platform, ABackgroundLaneRunsItsBlocksOnItsOwnThread) {
   std::vector<std::thread::id> ran_by(blocks);
   std::thread::id lane_id;
   std::thread lane([&] {
-    enter_background_lane();
+    enter_background_lane(blocks * 256);
     lane_id = std::this_thread::get_id();
     launch_kernel(record_runner, blocks, 256, 0, ran_by.data(), blocks);
   });
