@@ -171,6 +171,7 @@ uint32_t TangleSolver::attract(const uint32_t* list, uint32_t size, RegionScope 
   for (;; ++stamp) {
     if (stamp >= tangle_state::free - 1) throw std::string("tangle learning: attractor stamps exhausted");
     ++stats.passes;
+    check_stop();
     clear_cell();
     launch_kernel(kernel::tangle::attract_frontier, blocks_for(frontier_size, block), block, 0, g_,
                   static_cast<const uint32_t*>(frontier), frontier_size, r, stamp, next, cell_.get());
@@ -202,6 +203,7 @@ void TangleSolver::close_region(const uint32_t* list, uint32_t size, RegionScope
   uint32_t frontier_size = read_cell();
   while (frontier_size != 0) {
     ++stats.closure_passes;
+    check_stop();
     clear_cell();
     launch_kernel(kernel::tangle::spread_bad, blocks_for(frontier_size, block), block, 0, g_,
                   static_cast<const uint32_t*>(frontier), frontier_size, r, next, cell_.get());
@@ -217,17 +219,20 @@ uint32_t TangleSolver::learn_bottom_components(const uint32_t* list, uint32_t si
   launch_kernel(kernel::tangle::init_reach, grid, block, 0, g_, list, size);
   do {
     ++stats.component_passes;
+    check_stop();
     changed_.clear();
     launch_kernel(kernel::tangle::propagate_reach, grid, block, 0, g_, list, size, r, changed_.get());
   } while (changed_.read());
   do {
     ++stats.component_passes;
+    check_stop();
     changed_.clear();
     launch_kernel(kernel::tangle::propagate_spoiled, grid, block, 0, g_, list, size, r, changed_.get());
   } while (changed_.read());
   launch_kernel(kernel::tangle::seed_members, grid, block, 0, g_, list, size, r);
   do {
     ++stats.component_passes;
+    check_stop();
     changed_.clear();
     launch_kernel(kernel::tangle::propagate_members, grid, block, 0, g_, list, size, r, changed_.get());
   } while (changed_.read());
