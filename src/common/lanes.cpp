@@ -10,16 +10,22 @@
 #include <omp.h>
 #endif
 
-void enter_background_lane(uint32_t n_nodes) {
+bool launches_take_every_core(uint32_t threads) {
 #if defined(PG_CUDA_BACKEND)
-  // The lanes' host threads wait for the device side by side.
-  const bool shares_cores = true;
+  (void)threads;
+  return true;
 #else
+  return threads >= hostrt::parallel_launch_threads;
+#endif
+}
+
+void enter_background_lane(uint32_t n_nodes) {
+#if !defined(PG_CUDA_BACKEND)
   hostrt::run_launches_on_this_thread();
   // Thrust's OpenMP system sizes its teams by the calling thread's count.
   omp_set_num_threads(1);
-  const bool shares_cores = n_nodes >= hostrt::parallel_launch_threads;
 #endif
+  const bool shares_cores = launches_take_every_core(n_nodes);
   // On Linux a thread id names one thread: the other threads keep their
   // priority. A refusal only leaves the lane at the others' priority, which
   // is still correct.

@@ -12,3 +12,8 @@
 // each, and a lowered lane would wait behind any other process on the
 // machine. Lasts for the thread's life: call it on a thread made for the lane.
 void enter_background_lane(uint32_t n_nodes);
+
+// Whether a lane's launches over this many threads take every core of the
+// host: on the host backend smaller launches run on the launching thread
+// alone; on a GPU the lanes' host threads always share the cores.
+bool launches_take_every_core(uint32_t threads);

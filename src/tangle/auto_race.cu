@@ -1,6 +1,7 @@
 #include "tangle/auto_race.h"
 
 #include <atomic>
+#include <chrono>
 #include <algorithm>
 #include <exception>
 #include <string>
@@ -23,6 +24,24 @@ struct Race {
   std::atomic<bool> stop{false};
   std::atomic<int> first{-1};  // the lane that answered first
 };
+
+// On a game whose launches take every core, tangle learning waits this long
+// per node and edge before it starts, unless Zielonka's algorithm has
+// answered by then: about what one sweep of Zielonka's over the game costs
+// on the host backend. Where Zielonka is quick, it thus runs alone, with the
+// cores and caches to itself (running beside it, even at a lower priority,
+// tangle learning slowed it by a third on 10^5-node games); where it blows
+// up on a large game, tangle learning starts after a delay of one sweep.
+const double head_start_ns_per_element = 50.0;
+
+void wait_for_head_start(const cudaGpuArena& game, const Race& race) {
+  if (!launches_take_every_core(game.n_nodes)) return;
+  const auto delay = std::chrono::nanoseconds(
+      static_cast<long long>(head_start_ns_per_element * (double(game.n_nodes) + double(game.n_edges))));
+  const auto until = std::chrono::steady_clock::now() + delay;
+  while (!race.stop.load() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+}
 
 // Tangle learning's view of the game that the arena holds on the device: the
 // game's arrays (owners, successor and predecessor lists) are borrowed from
@@ -67,7 +86,10 @@ void run_lane(int index, cudaGpuArena& game, Race& race, uint32_t* strategy, std
   // core, tangle learning in the background on what is left, so the race
   // costs little more than Zielonka alone where Zielonka wins, and runs both
   // on a core each where it blows up.
-  if (index == 0) enter_background_lane(game.n_nodes);
+  if (index == 0) {
+    enter_background_lane(game.n_nodes);
+    wait_for_head_start(game, race);
+  }
   try {
     check_cuda(cudaSetDevice(0), "no cuda device found");
     if (index == 0) {
