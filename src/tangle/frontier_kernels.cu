@@ -18,8 +18,6 @@ __global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, u
   const uint32_t i = thread_index();
   if (i >= size) return;
   const uint32_t v = list[i];
-  g.bad[v] = 0;
-  g.member[v] = tangle_state::none;
   if (g.priority[v] == p) {
     g.state[v] = r.start;
     append(v, queue, queue_size);

@@ -13,10 +13,9 @@
 namespace kernel {
 namespace tangle {
 
-// Starts region r over H (the list, whose nodes are all free): every listed
-// node forgets its marks of earlier regions, the nodes of priority p get the
-// stamp r.start and go to the queue, and each opponent node counts its
-// successors in H (free or seeded by this pass), its escapes.
+// Starts region r over H (the list, whose nodes are all free): the nodes of
+// priority p get the stamp r.start and go to the queue, and each opponent
+// node counts its successors in H (free or seeded by this pass), its escapes.
 __global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, uint32_t p, RegionScope r,
                             uint32_t* queue, uint32_t* queue_size);
 

@@ -20,7 +20,8 @@ __global__ void max_priority(TangleView g, const uint32_t* list, uint32_t size, 
 // edge out of Z or to a bad node, a player's node whose strategy leads to a
 // bad node, a top-priority node of the player (which has no strategy yet)
 // without a successor that is good. Out of Z means to H only, or, for a
-// dominion, to any node of G (see seed_bad and spread_bad).
+// dominion, to any node of G (see seed_bad and spread_bad). Outside a
+// closure no node is bad: this clears the marks of the listed nodes.
 __global__ void clear_bad(TangleView g, const uint32_t* list, uint32_t size);
 
 // The listed nodes that lie in the dominion's attractor d are won by its

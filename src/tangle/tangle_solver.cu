@@ -47,26 +47,22 @@ void TangleSolver::solve(cudaGpuArena& arena) {
   if (n == 0) return;
   if (arena.device.pred.targets == nullptr && arena.n_edges != 0)
     throw std::string("tangle learning needs the predecessor lists on the device");
-  priority_.allocate(n);
   state_.allocate(n);
   sigma_.allocate(n);
-  claim_.allocate(n);
-  reach_.allocate(n);
-  member_.allocate(n);
+  bad_.allocate(n);
+  count_.allocate(n);
   game_list_.allocate(n);
   h_list_.allocate(n);
   queue_.allocate(n);
+  bad_list_.allocate(n);
+  dominion_queue_.allocate(n);
   cell_.allocate(1);
-  bad_.allocate(n);
-  count_.allocate(n);
-  frontier_.allocate(n);
-  next_frontier_.allocate(n);
-  spoiled_.allocate(n);
-  copy_array<Space::device, Space::device>(priority_.get(), arena.device.color, n);
 
   g_.n_nodes = n;
   g_.owner = arena.device.owner;
-  g_.priority = priority_.get();
+  // A node's colour is read only while it is unsolved, its mark written
+  // only once it is solved: the colours can take the marks in place.
+  g_.priority = arena.device.color;
   g_.succ_begin = arena.device.succ.begin;
   g_.succ_count = arena.device.succ.count;
   g_.succ = arena.device.succ.targets;
@@ -75,18 +71,14 @@ void TangleSolver::solve(cudaGpuArena& arena) {
   g_.pred = arena.device.pred.targets;
   g_.state = state_.get();
   g_.sigma = sigma_.get();
-  g_.claim = claim_.get();
   g_.bad = bad_.get();
   g_.count = count_.get();
-  g_.reach = reach_.get();
-  g_.spoiled = spoiled_.get();
-  g_.member = member_.get();
   marks_ = arena.device.color;
   strategy_ = arena.device.strategy;
 
   thrust::sequence(thrust::device, game_list_.get(), game_list_.get() + n, 0u);
-  thrust::fill(thrust::device, claim_.get(), claim_.get() + n, tangle_state::none);
   thrust::fill(thrust::device, sigma_.get(), sigma_.get() + n, no_strategy);
+  check_cuda(cudaMemset(bad_.get(), 0, std::size_t(n) * sizeof(uint32_t)), "error while clearing the bad marks");
   game_size_ = n;
   while (game_size_ > 0) {
     search();
@@ -137,7 +129,7 @@ void TangleSolver::search() {
     // What the opponent cannot leave at all is won by the region's player.
     // Once it is removed with its attractor, the search goes on in what is
     // left of H: the regions above stay as they are, outside H.
-    const uint32_t bad = close_region(region, spans_game ? seeds : region_size, r, true);
+    uint32_t bad = close_region(region, spans_game ? seeds : region_size, r, true);
     if (bad < region_size) {
       stamp = remove_dominion(region, region_size, bad, r, spans_game, stamp);
       if (spans_game) {
@@ -150,11 +142,11 @@ void TangleSolver::search() {
       continue;
     }
     if (!spans_game) {
-      launch_kernel(kernel::tangle::clear_bad, blocks_for(region_size, block), block, 0, g_,
-                    static_cast<const uint32_t*>(region), region_size);
-      close_region(region, region_size, r, false);
+      clear_bad(bad);
+      bad = close_region(region, region_size, r, false);
     }
     const uint32_t k = learn_bottom_components(region, region_size, r);
+    clear_bad(bad);
     learned += k;
     stats.tangles += k;
     // H keeps its free nodes.
@@ -166,6 +158,11 @@ void TangleSolver::search() {
   // Finding nothing means the search is broken, and it would repeat.
   if (found == 0 && learned == 0)
     throw std::string("tangle learning: a search found neither a dominion nor a tangle");
+}
+
+void TangleSolver::clear_bad(uint32_t bad) {
+  launch_kernel(kernel::tangle::clear_bad, blocks_for(bad, block), block, 0, g_,
+                static_cast<const uint32_t*>(bad_list_.get()), bad);
 }
 
 void TangleSolver::clear_cell() {
@@ -185,6 +182,11 @@ uint32_t TangleSolver::attract(uint32_t* queue, uint32_t seeds, uint32_t limit, 
     launch_kernel(kernel::tangle::attract_frontier, blocks_for(tail - head, block), block, 0, g_,
                   static_cast<const uint32_t*>(queue + head), tail - head, r, stamp, next, cell_.get());
     if (store_.size() != 0) {
+      if (claim_.get() == nullptr) {
+        claim_.allocate(g_.n_nodes);
+        thrust::fill(thrust::device, claim_.get(), claim_.get() + g_.n_nodes, tangle_state::none);
+        g_.claim = claim_.get();
+      }
       const TangleSetView t = store_.view();
       const uint32_t token = ++token_;
       const unsigned int entry_grid = blocks_for(t.n_entries, block);
@@ -203,28 +205,32 @@ uint32_t TangleSolver::attract(uint32_t* queue, uint32_t seeds, uint32_t limit, 
 }
 
 uint32_t TangleSolver::close_region(const uint32_t* list, uint32_t size, RegionScope r, bool whole_game) {
-  uint32_t* frontier = frontier_.get();
-  uint32_t* next = next_frontier_.get();
+  uint32_t* const queue = bad_list_.get();
   clear_cell();
-  launch_kernel(kernel::tangle::seed_bad, blocks_for(size, block), block, 0, g_, list, size, r, whole_game, frontier,
+  launch_kernel(kernel::tangle::seed_bad, blocks_for(size, block), block, 0, g_, list, size, r, whole_game, queue,
                 cell_.get());
-  uint32_t frontier_size = read_cell();
-  uint32_t bad = frontier_size;
-  while (frontier_size != 0) {
+  uint32_t head = 0;
+  uint32_t tail = read_cell();
+  while (head < tail) {
     ++stats.closure_passes;
     clear_cell();
-    launch_kernel(kernel::tangle::spread_bad, blocks_for(frontier_size, block), block, 0, g_,
-                  static_cast<const uint32_t*>(frontier), frontier_size, r, next, cell_.get());
-    frontier_size = read_cell();
-    bad += frontier_size;
-    uint32_t* const swap = frontier;
-    frontier = next;
-    next = swap;
+    launch_kernel(kernel::tangle::spread_bad, blocks_for(tail - head, block), block, 0, g_,
+                  static_cast<const uint32_t*>(queue + head), tail - head, r, queue + tail, cell_.get());
+    head = tail;
+    tail += read_cell();
   }
-  return bad;
+  return tail;
 }
 
 uint32_t TangleSolver::learn_bottom_components(const uint32_t* list, uint32_t size, RegionScope r) {
+  if (reach_.get() == nullptr) {
+    reach_.allocate(g_.n_nodes);
+    member_.allocate(g_.n_nodes);
+    spoiled_.allocate(g_.n_nodes);
+    g_.reach = reach_.get();
+    g_.member = member_.get();
+    g_.spoiled = spoiled_.get();
+  }
   const unsigned int grid = blocks_for(size, block);
   launch_kernel(kernel::tangle::init_reach, grid, block, 0, g_, list, size);
   do {
@@ -261,12 +267,14 @@ uint32_t TangleSolver::remove_dominion(const uint32_t* region, uint32_t size, ui
     const RegionScope d{r.player, stamp, 1, spans_game ? 1u : 0u};
     const uint32_t* list = spans_game ? region : game_list_.get();
     const uint32_t list_size = spans_game ? size : game_size_;
-    uint32_t* const queue = frontier_.get();
+    uint32_t* const queue = dominion_queue_.get();
     clear_cell();
     launch_kernel(kernel::tangle::seed_dominion, blocks_for(list_size, block), block, 0, g_, list, list_size, r, d,
                   queue, cell_.get());
     uint32_t attracted = 0;
-    next = attract(queue, read_cell(), list_size, d, stamp + 1, &attracted);
+    const uint32_t seeds = read_cell();
+    clear_bad(bad);
+    next = attract(queue, seeds, list_size, d, stamp + 1, &attracted);
     launch_kernel(kernel::tangle::finish_dominion, blocks_for(attracted, block), block, 0, g_,
                   static_cast<const uint32_t*>(queue), attracted, d, marks_, strategy_);
     launch_kernel(kernel::tangle::free_region, blocks_for(size, block), block, 0, g_, region, size, r);
