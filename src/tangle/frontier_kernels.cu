@@ -13,14 +13,12 @@ __device__ inline bool good(const TangleView& g, uint32_t w, uint32_t start) {
 }
 }  // namespace
 
-__global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, uint32_t p, RegionScope r,
-                            uint32_t* queue, uint32_t* queue_size) {
+__global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, uint32_t p, RegionScope r) {
   const uint32_t i = thread_index();
   if (i >= size) return;
   const uint32_t v = list[i];
   if (g.priority[v] == p) {
     g.state[v] = r.start;
-    append(v, queue, queue_size);
     return;
   }
   if (g.owner[v] == r.player) return;
@@ -34,8 +32,7 @@ __global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, u
   g.count[v] = c;
 }
 
-__global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, RegionScope d,
-                              uint32_t* queue, uint32_t* queue_size) {
+__global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, RegionScope d) {
   const uint32_t i = thread_index();
   if (i >= size) return;
   const uint32_t v = list[i];
@@ -53,7 +50,6 @@ __global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size,
       }
     }
     g.state[v] = d.start;
-    append(v, queue, queue_size);
     return;
   }
   if (g.owner[v] == d.player || sv == tangle_state::solved) return;

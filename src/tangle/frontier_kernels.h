@@ -14,19 +14,18 @@ namespace kernel {
 namespace tangle {
 
 // Starts region r over H (the list, whose nodes are all free): the nodes of
-// priority p get the stamp r.start and go to the queue, and each opponent
-// node counts its successors in H (free or seeded by this pass), its escapes.
-__global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, uint32_t p, RegionScope r,
-                            uint32_t* queue, uint32_t* queue_size);
+// priority p get the stamp r.start (the seeds; the caller lists them), and
+// each opponent node counts its successors in H (free or seeded by this
+// pass), its escapes.
+__global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, uint32_t p, RegionScope r);
 
 // Starts the attractor d of the dominion inside region r over the list
 // (all of G, or the region itself when it spans what is left of G): the
-// good nodes of r get the stamp d.start and go to the queue, its player's
-// top-priority ones choosing a good successor first; every other opponent
-// node counts its unsolved successors (each of them is attractable, a seed,
-// or a free node that d skips and never takes).
-__global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, RegionScope d,
-                              uint32_t* queue, uint32_t* queue_size);
+// good nodes of r get the stamp d.start (the caller lists them), its
+// player's top-priority ones choosing a good successor first; every other
+// opponent node counts its unsolved successors (each of them is
+// attractable, a seed, or a free node that d skips and never takes).
+__global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, RegionScope d);
 
 // One attractor pass: a predecessor of the region's player joins through
 // the frontier node (its strategy); one of the opponent joins when its last

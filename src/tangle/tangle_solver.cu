@@ -3,6 +3,8 @@
 #include <iostream>
 #include <string>
 
+#include <thrust/copy.h>
+#include <thrust/count.h>
 #include <thrust/execution_policy.h>
 #include <thrust/fill.h>
 #include <thrust/remove.h>
@@ -24,6 +26,15 @@ const unsigned int block = 256;
 struct IsTaken {
   const uint32_t* state;
   __host__ __device__ bool operator()(uint32_t v) const { return state[v] != tangle_state::free; }
+};
+struct HasStamp {
+  const uint32_t* state;
+  uint32_t stamp;
+  __host__ __device__ bool operator()(uint32_t v) const { return state[v] == stamp; }
+};
+struct IsOpen {
+  const uint32_t* state;
+  __host__ __device__ bool operator()(uint32_t v) const { return state[v] != tangle_state::solved; }
 };
 struct IsSolved {
   const uint32_t* state;
@@ -102,53 +113,79 @@ void TangleSolver::search() {
   uint32_t stamp = 0;
   uint32_t learned = 0;
   uint32_t found = 0;
+  RegionScope r;
+  uint32_t seeds = 0;
+  uint32_t region_size = 0;
+  bool kept = false;  // the region is what a dominion left of the last one
   while (h_size > 0) {
     check_stop();
     ++stats.regions;
-    const unsigned int grid = blocks_for(h_size, block);
-    if (!top_known) {
-      clear_cell();
-      launch_kernel(kernel::tangle::max_priority, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size,
-                    cell_.get());
-      top = read_cell();
-    }
-    top_known = false;
-    const RegionScope r{top & 1u, stamp};
     // With no region above it left in G, H is all of G: the region is then
     // closed under attraction in G, only its seeds can have an edge out of
     // it (every other opponent node joined once all its successors had), and
     // the closure over G is the closure over H.
     const bool spans_game = h_size == game_size_;
-    clear_cell();
-    launch_kernel(kernel::tangle::seed_region, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size, top, r,
-                  region, cell_.get());
-    const uint32_t seeds = read_cell();
-    uint32_t region_size = 0;
-    stamp = attract(region, seeds, h_size, r, stamp + 1, &region_size);
+    if (!kept) {
+      const unsigned int grid = blocks_for(h_size, block);
+      if (!top_known) {
+        clear_cell();
+        launch_kernel(kernel::tangle::max_priority, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size,
+                      cell_.get());
+        top = read_cell();
+      }
+      top_known = false;
+      r = RegionScope{top & 1u, stamp};
+      launch_kernel(kernel::tangle::seed_region, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size, top,
+                    r);
+      seeds = stamped(h, h_size, r.start, region);
+      stamp = attract(region, seeds, h_size, r, stamp + 1, &region_size);
+    }
 
     // What the opponent cannot leave at all is won by the region's player.
     // Once it is removed with its attractor, the search goes on in what is
     // left of H: the regions above stay as they are, outside H.
     uint32_t bad = close_region(region, spans_game ? seeds : region_size, r, true);
+    kept = false;
     if (bad < region_size) {
       stamp = remove_dominion(region, region_size, bad, r, spans_game, stamp);
-      if (spans_game) {
-        copy_array<Space::device, Space::device>(h, game_list_.get(), game_size_);
-        h_size = game_size_;
-      } else {
-        h_size = static_cast<uint32_t>(thrust::remove_if(thrust::device, h, h + h_size, IsSolved{g_.state}) - h);
-      }
       ++found;
+      if (!spans_game) {
+        launch_kernel(kernel::tangle::free_region, blocks_for(region_size, block), block, 0, g_,
+                      static_cast<const uint32_t*>(region), region_size, r);
+        h_size = static_cast<uint32_t>(thrust::remove_if(thrust::device, h, h + h_size, IsSolved{g_.state}) - h);
+        continue;
+      }
+      copy_array<Space::device, Space::device>(h, game_list_.get(), game_size_);
+      h_size = game_size_;
+      if (bad == 0) continue;  // the whole region was the dominion
+      if (store_.size() == 0) {
+        // Without tangles, what the dominion's attractor (inside the region)
+        // left of a region of all of G is the attractor of the region's
+        // remaining seeds in what is left of G, with its stamps and
+        // strategies as they are: it is the next region already. (A part of
+        // a tangle could stay behind that a new attractor would not take.)
+        seeds = static_cast<uint32_t>(thrust::count_if(thrust::device, region, region + seeds, IsOpen{g_.state}));
+        region_size =
+            static_cast<uint32_t>(thrust::remove_if(thrust::device, region, region + region_size, IsSolved{g_.state}) -
+                                  region);
+        kept = region_size != 0;
+      } else {
+        launch_kernel(kernel::tangle::free_region, blocks_for(region_size, block), block, 0, g_,
+                      static_cast<const uint32_t*>(region), region_size, r);
+      }
       continue;
     }
     if (!spans_game) {
       clear_bad(bad);
       bad = close_region(region, region_size, r, false);
     }
-    const uint32_t k = learn_bottom_components(region, region_size, r);
+    // A region without good nodes has no bottom component.
+    if (bad < region_size) {
+      const uint32_t k = learn_bottom_components(region, region_size, r);
+      learned += k;
+      stats.tangles += k;
+    }
     clear_bad(bad);
-    learned += k;
-    stats.tangles += k;
     // H keeps its free nodes.
     h_size = static_cast<uint32_t>(thrust::remove_if(thrust::device, h, h + h_size, IsTaken{g_.state}) - h);
   }
@@ -158,6 +195,10 @@ void TangleSolver::search() {
   // Finding nothing means the search is broken, and it would repeat.
   if (found == 0 && learned == 0)
     throw std::string("tangle learning: a search found neither a dominion nor a tangle");
+}
+
+uint32_t TangleSolver::stamped(const uint32_t* list, uint32_t size, uint32_t stamp, uint32_t* out) {
+  return static_cast<uint32_t>(thrust::copy_if(thrust::device, list, list + size, out, HasStamp{g_.state, stamp}) - out);
 }
 
 void TangleSolver::clear_bad(uint32_t bad) {
@@ -230,6 +271,9 @@ uint32_t TangleSolver::learn_bottom_components(const uint32_t* list, uint32_t si
     g_.reach = reach_.get();
     g_.member = member_.get();
     g_.spoiled = spoiled_.get();
+    // Entries of nodes outside the region are never taken for its own, but
+    // they are read: none rather than whatever the allocation held.
+    thrust::fill(thrust::device, member_.get(), member_.get() + g_.n_nodes, tangle_state::none);
   }
   const unsigned int grid = blocks_for(size, block);
   launch_kernel(kernel::tangle::init_reach, grid, block, 0, g_, list, size);
@@ -268,16 +312,13 @@ uint32_t TangleSolver::remove_dominion(const uint32_t* region, uint32_t size, ui
     const uint32_t* list = spans_game ? region : game_list_.get();
     const uint32_t list_size = spans_game ? size : game_size_;
     uint32_t* const queue = dominion_queue_.get();
-    clear_cell();
-    launch_kernel(kernel::tangle::seed_dominion, blocks_for(list_size, block), block, 0, g_, list, list_size, r, d,
-                  queue, cell_.get());
+    launch_kernel(kernel::tangle::seed_dominion, blocks_for(list_size, block), block, 0, g_, list, list_size, r, d);
     uint32_t attracted = 0;
-    const uint32_t seeds = read_cell();
+    const uint32_t seeds = stamped(list, list_size, d.start, queue);
     clear_bad(bad);
     next = attract(queue, seeds, list_size, d, stamp + 1, &attracted);
     launch_kernel(kernel::tangle::finish_dominion, blocks_for(attracted, block), block, 0, g_,
                   static_cast<const uint32_t*>(queue), attracted, d, marks_, strategy_);
-    launch_kernel(kernel::tangle::free_region, blocks_for(size, block), block, 0, g_, region, size, r);
   }
   uint32_t* const list = game_list_.get();
   game_size_ = static_cast<uint32_t>(thrust::remove_if(thrust::device, list, list + game_size_, IsSolved{g_.state}) -

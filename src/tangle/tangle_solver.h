@@ -71,9 +71,11 @@ class TangleSolver {
   uint32_t learn_bottom_components(const uint32_t* list, uint32_t size, RegionScope r);
   // Removes the good part of region r (its nodes listed, bad of them bad)
   // and its attractor in G, starting at the given stamp; returns the first
-  // stamp not used.
+  // stamp not used. The rest of the region keeps its stamps.
   uint32_t remove_dominion(const uint32_t* region, uint32_t size, uint32_t bad, RegionScope r, bool spans_game,
                            uint32_t stamp);
+  // Copies the listed nodes with the given stamp to out; returns how many.
+  uint32_t stamped(const uint32_t* list, uint32_t size, uint32_t stamp, uint32_t* out);
   // Clears the marks of the first bad nodes listed in bad_list_.
   void clear_bad(uint32_t bad);
   void clear_cell();
