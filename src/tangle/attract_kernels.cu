@@ -14,7 +14,7 @@ __global__ void block_tangles_by_nodes(TangleSetView t, TangleView g, RegionScop
   const uint32_t k = t.tangle[e];
   if (t.player[k] != r.player) return;
   const uint32_t s = g.state[t.node[e]];
-  if (s == tangle_state::solved || (s < r.start && !r.whole_game)) t.blocked[k] = token;
+  if (!attractable(s, r) && !in_region(s, r.start)) t.blocked[k] = token;
 }
 
 __global__ void block_tangles_by_escapes(TangleSetView t, TangleView g, RegionScope r, uint32_t stamp,
@@ -24,7 +24,7 @@ __global__ void block_tangles_by_escapes(TangleSetView t, TangleView g, RegionSc
   const uint32_t k = t.escape_tangle[x];
   if (t.player[k] != r.player) return;
   const uint32_t s = g.state[t.escape[x]];
-  if (attractable(s, r) || s == stamp) t.blocked[k] = token;
+  if (open_for(s, r) || s == stamp) t.blocked[k] = token;
 }
 
 __global__ void claim_tangle_nodes(TangleSetView t, TangleView g, RegionScope r, uint32_t token) {

@@ -33,8 +33,8 @@ namespace kernel {
 namespace tangle {
 
 // A tangle of the region's player cannot join in this pass when one of its
-// nodes lies outside H, or when one of its escapes leads to a node of H that
-// is not attracted yet.
+// nodes lies outside what r may attract, or when one of its escapes leads to
+// a node in r's reach that has not joined yet (see open_for).
 __global__ void block_tangles_by_nodes(TangleSetView t, TangleView g, RegionScope r, uint32_t token);
 __global__ void block_tangles_by_escapes(TangleSetView t, TangleView g, RegionScope r, uint32_t stamp,
                                          uint32_t token);

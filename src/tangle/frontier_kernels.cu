@@ -7,28 +7,55 @@ namespace {
 __device__ inline uint32_t thread_index() { return blockIdx.x * blockDim.x + threadIdx.x; }
 
 __device__ inline void append(uint32_t v, uint32_t* list, uint32_t* size) { list[atomicAdd(size, 1u)] = v; }
+
+__device__ inline bool good(const TangleView& g, uint32_t w, uint32_t start) {
+  return in_region(g.state[w], start) && !g.bad[w];
+}
 }  // namespace
 
-__global__ void init_escape_counts(TangleView g, const uint32_t* list, uint32_t size, RegionScope r) {
+__global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, uint32_t p, RegionScope r) {
   const uint32_t i = thread_index();
   if (i >= size) return;
   const uint32_t v = list[i];
-  if (g.owner[v] == r.player || !attractable(g.state[v], r)) return;
+  if (g.priority[v] == p) {
+    g.state[v] = r.start;
+    return;
+  }
+  if (g.owner[v] == r.player) return;
+  // A successor seeded by another thread of this pass counts either way.
   uint32_t c = 0;
   const uint32_t begin = g.succ_begin[v], end = begin + g.succ_count[v];
   for (uint32_t k = begin; k < end; ++k) {
     const uint32_t s = g.state[g.succ[k]];
-    c += attractable(s, r) || s == r.start ? 1u : 0u;
+    c += s == tangle_state::free || s == r.start ? 1u : 0u;
   }
   g.count[v] = c;
 }
 
-__global__ void collect_frontier(TangleView g, const uint32_t* list, uint32_t size, uint32_t stamp,
-                                 uint32_t* frontier, uint32_t* frontier_size) {
+__global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, RegionScope d) {
   const uint32_t i = thread_index();
   if (i >= size) return;
   const uint32_t v = list[i];
-  if (g.state[v] == stamp) append(v, frontier, frontier_size);
+  const uint32_t sv = g.state[v];
+  const uint32_t begin = g.succ_begin[v], end = begin + g.succ_count[v];
+  // Seeding only moves good nodes to d.start, which is still in region r.
+  if (in_region(sv, r.start) && !g.bad[v]) {
+    if (sv == r.start && g.owner[v] == r.player) {
+      for (uint32_t k = begin; k < end; ++k) {
+        const uint32_t w = g.succ[k];
+        if (good(g, w, r.start)) {
+          g.sigma[v] = w;
+          break;
+        }
+      }
+    }
+    g.state[v] = d.start;
+    return;
+  }
+  if (g.owner[v] == d.player || sv == tangle_state::solved) return;
+  uint32_t c = 0;
+  for (uint32_t k = begin; k < end; ++k) c += g.state[g.succ[k]] != tangle_state::solved ? 1u : 0u;
+  g.count[v] = c;
 }
 
 __global__ void attract_frontier(TangleView g, const uint32_t* frontier, uint32_t size, RegionScope r, uint32_t stamp,
@@ -71,7 +98,11 @@ __global__ void seed_bad(TangleView g, const uint32_t* list, uint32_t size, Regi
     }
   } else if (sv == r.start) {
     uint32_t c = 0;
-    for (uint32_t k = begin; k < end; ++k) c += in_region(g.state[g.succ[k]], r.start) ? 1u : 0u;
+    for (uint32_t k = begin; k < end; ++k) {
+      const uint32_t w = g.succ[k];
+      if (!in_region(g.state[w], r.start)) continue;
+      if (c++ == 0) g.sigma[v] = w;
+    }
     g.count[v] = c;
     is_bad = c == 0;
   }

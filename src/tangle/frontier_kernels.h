@@ -13,14 +13,19 @@
 namespace kernel {
 namespace tangle {
 
-// count[v] = the successors of v that will pass through a frontier (the
-// seeds, with the stamp r.start, and the nodes the region may still
-// attract), for the attractable opponent nodes of the list.
-__global__ void init_escape_counts(TangleView g, const uint32_t* list, uint32_t size, RegionScope r);
+// Starts region r over H (the list, whose nodes are all free): the nodes of
+// priority p get the stamp r.start (the seeds; the caller lists them), and
+// each opponent node counts its successors in H (free or seeded by this
+// pass), its escapes.
+__global__ void seed_region(TangleView g, const uint32_t* list, uint32_t size, uint32_t p, RegionScope r);
 
-// Appends the listed nodes whose state is stamp.
-__global__ void collect_frontier(TangleView g, const uint32_t* list, uint32_t size, uint32_t stamp,
-                                 uint32_t* frontier, uint32_t* frontier_size);
+// Starts the attractor d of the dominion inside region r over the list
+// (all of G, or the region itself when it spans what is left of G): the
+// good nodes of r get the stamp d.start (the caller lists them), its
+// player's top-priority ones choosing a good successor first; every other
+// opponent node counts its unsolved successors (each of them is
+// attractable, a seed, or a free node that d skips and never takes).
+__global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, RegionScope d);
 
 // One attractor pass: a predecessor of the region's player joins through
 // the frontier node (its strategy); one of the opponent joins when its last
@@ -28,8 +33,10 @@ __global__ void collect_frontier(TangleView g, const uint32_t* list, uint32_t si
 __global__ void attract_frontier(TangleView g, const uint32_t* frontier, uint32_t size, RegionScope r, uint32_t stamp,
                                  uint32_t* next, uint32_t* next_size);
 
-// The first bad nodes of region r (see mark_bad), appended to the frontier;
-// the top-priority nodes of the player count their successors in the region.
+// The first bad nodes of region r (see clear_bad), appended to the frontier;
+// the top-priority nodes of the player count their successors in the region
+// and take the first of them as their strategy (a good one when no node of
+// the region turns bad).
 __global__ void seed_bad(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, bool whole_game,
                          uint32_t* frontier, uint32_t* frontier_size);
 

@@ -6,8 +6,11 @@ namespace tangle {
 namespace {
 __device__ inline uint32_t thread_index() { return blockIdx.x * blockDim.x + threadIdx.x; }
 
-__device__ inline bool is_escape(const TangleView& g, uint32_t v, uint32_t w) {
-  return g.state[w] != tangle_state::solved && g.member[w] != g.member[v];
+// Member entries are set for region r only: elsewhere they are left from
+// earlier regions.
+__device__ inline bool is_escape(const TangleView& g, uint32_t v, uint32_t w, RegionScope r) {
+  const uint32_t s = g.state[w];
+  return s != tangle_state::solved && (!in_region(s, r.start) || g.member[w] != g.member[v]);
 }
 }  // namespace
 
@@ -21,30 +24,30 @@ __global__ void write_entries(TangleView g, const uint32_t* nodes, const uint32_
   strategy[i] = g.owner[v] == player ? g.sigma[v] : no_strategy;
 }
 
-__global__ void count_escapes(TangleView g, const uint32_t* nodes, uint32_t size, uint32_t player, uint32_t* count) {
+__global__ void count_escapes(TangleView g, const uint32_t* nodes, uint32_t size, RegionScope r, uint32_t* count) {
   const uint32_t i = thread_index();
   if (i >= size) return;
   const uint32_t v = nodes[i];
   uint32_t c = 0;
-  if (g.owner[v] != player) {
+  if (g.owner[v] != r.player) {
     const uint32_t begin = g.succ_begin[v], end = begin + g.succ_count[v];
-    for (uint32_t k = begin; k < end; ++k) c += is_escape(g, v, g.succ[k]) ? 1u : 0u;
+    for (uint32_t k = begin; k < end; ++k) c += is_escape(g, v, g.succ[k], r) ? 1u : 0u;
   }
   count[i] = c;
 }
 
 __global__ void write_escapes(TangleView g, const uint32_t* nodes, const uint32_t* id, const uint32_t* offset,
-                              uint32_t size, uint32_t player, uint32_t base, uint32_t* escape,
+                              uint32_t size, RegionScope r, uint32_t base, uint32_t* escape,
                               uint32_t* escape_tangle) {
   const uint32_t i = thread_index();
   if (i >= size) return;
   const uint32_t v = nodes[i];
-  if (g.owner[v] == player) return;
+  if (g.owner[v] == r.player) return;
   uint32_t at = offset[i];
   const uint32_t begin = g.succ_begin[v], end = begin + g.succ_count[v];
   for (uint32_t k = begin; k < end; ++k) {
     const uint32_t w = g.succ[k];
-    if (!is_escape(g, v, w)) continue;
+    if (!is_escape(g, v, w, r)) continue;
     escape[at] = w;
     escape_tangle[at] = base + id[i];
     ++at;

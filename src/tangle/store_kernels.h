@@ -16,9 +16,9 @@ __global__ void write_entries(TangleView g, const uint32_t* nodes, const uint32_
 
 // count[i] = the escapes of nodes[i]: for an opponent node, its edges to
 // unsolved nodes outside its component; none for the player's nodes.
-__global__ void count_escapes(TangleView g, const uint32_t* nodes, uint32_t size, uint32_t player, uint32_t* count);
+__global__ void count_escapes(TangleView g, const uint32_t* nodes, uint32_t size, RegionScope r, uint32_t* count);
 __global__ void write_escapes(TangleView g, const uint32_t* nodes, const uint32_t* id, const uint32_t* offset,
-                              uint32_t size, uint32_t player, uint32_t base, uint32_t* escape,
+                              uint32_t size, RegionScope r, uint32_t base, uint32_t* escape,
                               uint32_t* escape_tangle);
 
 // keep[t] = 0 for a tangle with a solved node (keep[] set to 1 before).

@@ -3,9 +3,10 @@
 #include <iostream>
 #include <string>
 
+#include <thrust/copy.h>
+#include <thrust/count.h>
 #include <thrust/execution_policy.h>
 #include <thrust/fill.h>
-#include <thrust/partition.h>
 #include <thrust/remove.h>
 #include <thrust/sequence.h>
 
@@ -22,9 +23,18 @@ namespace {
 
 const unsigned int block = 256;
 
-struct IsFree {
+struct IsTaken {
   const uint32_t* state;
-  __host__ __device__ bool operator()(uint32_t v) const { return state[v] == tangle_state::free; }
+  __host__ __device__ bool operator()(uint32_t v) const { return state[v] != tangle_state::free; }
+};
+struct HasStamp {
+  const uint32_t* state;
+  uint32_t stamp;
+  __host__ __device__ bool operator()(uint32_t v) const { return state[v] == stamp; }
+};
+struct IsOpen {
+  const uint32_t* state;
+  __host__ __device__ bool operator()(uint32_t v) const { return state[v] != tangle_state::solved; }
 };
 struct IsSolved {
   const uint32_t* state;
@@ -48,25 +58,22 @@ void TangleSolver::solve(cudaGpuArena& arena) {
   if (n == 0) return;
   if (arena.device.pred.targets == nullptr && arena.n_edges != 0)
     throw std::string("tangle learning needs the predecessor lists on the device");
-  priority_.allocate(n);
   state_.allocate(n);
   sigma_.allocate(n);
-  claim_.allocate(n);
-  reach_.allocate(n);
-  member_.allocate(n);
-  game_list_.allocate(n);
-  h_list_.allocate(n);
-  cell_.allocate(1);
   bad_.allocate(n);
   count_.allocate(n);
-  frontier_.allocate(n);
-  next_frontier_.allocate(n);
-  spoiled_.allocate(n);
-  copy_array<Space::device, Space::device>(priority_.get(), arena.device.color, n);
+  game_list_.allocate(n);
+  h_list_.allocate(n);
+  queue_.allocate(n);
+  bad_list_.allocate(n);
+  dominion_queue_.allocate(n);
+  cell_.allocate(1);
 
   g_.n_nodes = n;
   g_.owner = arena.device.owner;
-  g_.priority = priority_.get();
+  // A node's colour is read only while it is unsolved, its mark written
+  // only once it is solved: the colours can take the marks in place.
+  g_.priority = arena.device.color;
   g_.succ_begin = arena.device.succ.begin;
   g_.succ_count = arena.device.succ.count;
   g_.succ = arena.device.succ.targets;
@@ -75,19 +82,14 @@ void TangleSolver::solve(cudaGpuArena& arena) {
   g_.pred = arena.device.pred.targets;
   g_.state = state_.get();
   g_.sigma = sigma_.get();
-  g_.claim = claim_.get();
   g_.bad = bad_.get();
   g_.count = count_.get();
-  g_.reach = reach_.get();
-  g_.spoiled = spoiled_.get();
-  g_.member = member_.get();
   marks_ = arena.device.color;
   strategy_ = arena.device.strategy;
 
   thrust::sequence(thrust::device, game_list_.get(), game_list_.get() + n, 0u);
-  thrust::fill(thrust::device, state_.get(), state_.get() + n, tangle_state::free);
-  thrust::fill(thrust::device, claim_.get(), claim_.get() + n, tangle_state::none);
   thrust::fill(thrust::device, sigma_.get(), sigma_.get() + n, no_strategy);
+  check_cuda(cudaMemset(bad_.get(), 0, std::size_t(n) * sizeof(uint32_t)), "error while clearing the bad marks");
   game_size_ = n;
   while (game_size_ > 0) {
     search();
@@ -99,54 +101,93 @@ void TangleSolver::solve(cudaGpuArena& arena) {
 
 void TangleSolver::search() {
   uint32_t* const h = h_list_.get();
+  uint32_t* const region = queue_.get();
   check_stop();
   ++stats.rounds;
-  copy_array<Space::device, Space::device>(h, game_list_.get(), game_size_);
-  launch_kernel(kernel::tangle::free_nodes, blocks_for(game_size_, block), block, 0, g_,
-                static_cast<const uint32_t*>(game_list_.get()), game_size_);
+  clear_cell();
+  launch_kernel(kernel::tangle::start_search, blocks_for(game_size_, block), block, 0, g_,
+                static_cast<const uint32_t*>(game_list_.get()), game_size_, h, cell_.get());
+  uint32_t top = read_cell();
+  bool top_known = true;
   uint32_t h_size = game_size_;
   uint32_t stamp = 0;
   uint32_t learned = 0;
   uint32_t found = 0;
+  RegionScope r;
+  uint32_t seeds = 0;
+  uint32_t region_size = 0;
+  bool kept = false;  // the region is what a dominion left of the last one
   while (h_size > 0) {
     check_stop();
     ++stats.regions;
-    const unsigned int grid = blocks_for(h_size, block);
-    clear_cell();
-    launch_kernel(kernel::tangle::max_priority, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size,
-                  cell_.get());
-    const uint32_t top = read_cell();
-    const RegionScope r{top & 1u, stamp, 0};
-    launch_kernel(kernel::tangle::seed_region, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size, top,
-                  stamp);
-    stamp = attract(h, h_size, r, stamp + 1);
-    // H keeps its free nodes in front; the region follows them.
-    const uint32_t rest =
-        static_cast<uint32_t>(thrust::partition(thrust::device, h, h + h_size, IsFree{g_.state}) - h);
-    const uint32_t* region = h + rest;
-    const uint32_t region_size = h_size - rest;
+    // With no region above it left in G, H is all of G: the region is then
+    // closed under attraction in G, only its seeds can have an edge out of
+    // it (every other opponent node joined once all its successors had), and
+    // the closure over G is the closure over H.
+    const bool spans_game = h_size == game_size_;
+    if (!kept) {
+      const unsigned int grid = blocks_for(h_size, block);
+      if (!top_known) {
+        clear_cell();
+        launch_kernel(kernel::tangle::max_priority, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size,
+                      cell_.get());
+        top = read_cell();
+      }
+      top_known = false;
+      r = RegionScope{top & 1u, stamp};
+      launch_kernel(kernel::tangle::seed_region, grid, block, 0, g_, static_cast<const uint32_t*>(h), h_size, top,
+                    r);
+      seeds = stamped(h, h_size, r.start, region);
+      stamp = attract(region, seeds, h_size, r, stamp + 1, &region_size);
+    }
 
     // What the opponent cannot leave at all is won by the region's player.
     // Once it is removed with its attractor, the search goes on in what is
     // left of H: the regions above stay as they are, outside H.
-    close_region(region, region_size, r, true);
-    clear_cell();
-    launch_kernel(kernel::tangle::find_good, blocks_for(region_size, block), block, 0, g_, region, region_size, r,
-                  cell_.get());
-    if (read_cell() != 0) {
-      stamp = remove_dominion(region, region_size, r, stamp);
-      launch_kernel(kernel::tangle::free_region, blocks_for(region_size, block), block, 0, g_, region, region_size,
-                    r);
-      h_size = static_cast<uint32_t>(thrust::remove_if(thrust::device, h, h + h_size, IsSolved{g_.state}) - h);
+    uint32_t bad = close_region(region, spans_game ? seeds : region_size, r, true);
+    kept = false;
+    if (bad < region_size) {
+      stamp = remove_dominion(region, region_size, bad, r, spans_game, stamp);
       ++found;
+      if (!spans_game) {
+        launch_kernel(kernel::tangle::free_region, blocks_for(region_size, block), block, 0, g_,
+                      static_cast<const uint32_t*>(region), region_size, r);
+        h_size = static_cast<uint32_t>(thrust::remove_if(thrust::device, h, h + h_size, IsSolved{g_.state}) - h);
+        continue;
+      }
+      copy_array<Space::device, Space::device>(h, game_list_.get(), game_size_);
+      h_size = game_size_;
+      if (bad == 0) continue;  // the whole region was the dominion
+      if (store_.size() == 0) {
+        // Without tangles, what the dominion's attractor (inside the region)
+        // left of a region of all of G is the attractor of the region's
+        // remaining seeds in what is left of G, with its stamps and
+        // strategies as they are: it is the next region already. (A part of
+        // a tangle could stay behind that a new attractor would not take.)
+        seeds = static_cast<uint32_t>(thrust::count_if(thrust::device, region, region + seeds, IsOpen{g_.state}));
+        region_size =
+            static_cast<uint32_t>(thrust::remove_if(thrust::device, region, region + region_size, IsSolved{g_.state}) -
+                                  region);
+        kept = region_size != 0;
+      } else {
+        launch_kernel(kernel::tangle::free_region, blocks_for(region_size, block), block, 0, g_,
+                      static_cast<const uint32_t*>(region), region_size, r);
+      }
       continue;
     }
-    launch_kernel(kernel::tangle::clear_bad, blocks_for(region_size, block), block, 0, g_, region, region_size);
-    close_region(region, region_size, r, false);
-    const uint32_t k = learn_bottom_components(region, region_size, r);
-    learned += k;
-    stats.tangles += k;
-    h_size = rest;
+    if (!spans_game) {
+      clear_bad(bad);
+      bad = close_region(region, region_size, r, false);
+    }
+    // A region without good nodes has no bottom component.
+    if (bad < region_size) {
+      const uint32_t k = learn_bottom_components(region, region_size, r);
+      learned += k;
+      stats.tangles += k;
+    }
+    clear_bad(bad);
+    // H keeps its free nodes.
+    h_size = static_cast<uint32_t>(thrust::remove_if(thrust::device, h, h + h_size, IsTaken{g_.state}) - h);
   }
   // The last region of a search without dominions is closed in its
   // sub-game, so it holds a bottom component, and that is a new tangle: a
@@ -156,26 +197,38 @@ void TangleSolver::search() {
     throw std::string("tangle learning: a search found neither a dominion nor a tangle");
 }
 
+uint32_t TangleSolver::stamped(const uint32_t* list, uint32_t size, uint32_t stamp, uint32_t* out) {
+  return static_cast<uint32_t>(thrust::copy_if(thrust::device, list, list + size, out, HasStamp{g_.state, stamp}) - out);
+}
+
+void TangleSolver::clear_bad(uint32_t bad) {
+  launch_kernel(kernel::tangle::clear_bad, blocks_for(bad, block), block, 0, g_,
+                static_cast<const uint32_t*>(bad_list_.get()), bad);
+}
+
 void TangleSolver::clear_cell() {
   check_cuda(cudaMemset(cell_.get(), 0, sizeof(uint32_t)), "error while clearing a cell");
 }
 
-uint32_t TangleSolver::attract(const uint32_t* list, uint32_t size, RegionScope r, uint32_t stamp) {
-  launch_kernel(kernel::tangle::init_escape_counts, blocks_for(size, block), block, 0, g_, list, size, r);
-  uint32_t* frontier = frontier_.get();
-  uint32_t* next = next_frontier_.get();
-  clear_cell();
-  launch_kernel(kernel::tangle::collect_frontier, blocks_for(size, block), block, 0, g_, list, size, r.start,
-                frontier, cell_.get());
-  uint32_t frontier_size = read_cell();
-  for (;; ++stamp) {
+uint32_t TangleSolver::attract(uint32_t* queue, uint32_t seeds, uint32_t limit, RegionScope r, uint32_t stamp,
+                               uint32_t* size) {
+  uint32_t head = 0;
+  uint32_t tail = seeds;
+  // Once all it may take has joined, nothing is left to attract.
+  for (; head < tail && tail < limit; ++stamp) {
     if (stamp >= tangle_state::free - 1) throw std::string("tangle learning: attractor stamps exhausted");
     ++stats.passes;
     check_stop();
+    uint32_t* const next = queue + tail;
     clear_cell();
-    launch_kernel(kernel::tangle::attract_frontier, blocks_for(frontier_size, block), block, 0, g_,
-                  static_cast<const uint32_t*>(frontier), frontier_size, r, stamp, next, cell_.get());
+    launch_kernel(kernel::tangle::attract_frontier, blocks_for(tail - head, block), block, 0, g_,
+                  static_cast<const uint32_t*>(queue + head), tail - head, r, stamp, next, cell_.get());
     if (store_.size() != 0) {
+      if (claim_.get() == nullptr) {
+        claim_.allocate(g_.n_nodes);
+        thrust::fill(thrust::device, claim_.get(), claim_.get() + g_.n_nodes, tangle_state::none);
+        g_.claim = claim_.get();
+      }
       const TangleSetView t = store_.view();
       const uint32_t token = ++token_;
       const unsigned int entry_grid = blocks_for(t.n_entries, block);
@@ -186,35 +239,44 @@ uint32_t TangleSolver::attract(const uint32_t* list, uint32_t size, RegionScope 
       launch_kernel(kernel::tangle::join_tangle_nodes, entry_grid, block, 0, t, g_, r, stamp, token, next,
                     cell_.get());
     }
-    frontier_size = read_cell();
-    if (frontier_size == 0) return stamp + 1;
-    uint32_t* const swap = frontier;
-    frontier = next;
-    next = swap;
+    head = tail;
+    tail += read_cell();
   }
+  *size = tail;
+  return stamp + 1;
 }
 
-void TangleSolver::close_region(const uint32_t* list, uint32_t size, RegionScope r, bool whole_game) {
-  uint32_t* frontier = frontier_.get();
-  uint32_t* next = next_frontier_.get();
+uint32_t TangleSolver::close_region(const uint32_t* list, uint32_t size, RegionScope r, bool whole_game) {
+  uint32_t* const queue = bad_list_.get();
   clear_cell();
-  launch_kernel(kernel::tangle::seed_bad, blocks_for(size, block), block, 0, g_, list, size, r, whole_game, frontier,
+  launch_kernel(kernel::tangle::seed_bad, blocks_for(size, block), block, 0, g_, list, size, r, whole_game, queue,
                 cell_.get());
-  uint32_t frontier_size = read_cell();
-  while (frontier_size != 0) {
+  uint32_t head = 0;
+  uint32_t tail = read_cell();
+  while (head < tail) {
     ++stats.closure_passes;
     check_stop();
     clear_cell();
-    launch_kernel(kernel::tangle::spread_bad, blocks_for(frontier_size, block), block, 0, g_,
-                  static_cast<const uint32_t*>(frontier), frontier_size, r, next, cell_.get());
-    frontier_size = read_cell();
-    uint32_t* const swap = frontier;
-    frontier = next;
-    next = swap;
+    launch_kernel(kernel::tangle::spread_bad, blocks_for(tail - head, block), block, 0, g_,
+                  static_cast<const uint32_t*>(queue + head), tail - head, r, queue + tail, cell_.get());
+    head = tail;
+    tail += read_cell();
   }
+  return tail;
 }
 
 uint32_t TangleSolver::learn_bottom_components(const uint32_t* list, uint32_t size, RegionScope r) {
+  if (reach_.get() == nullptr) {
+    reach_.allocate(g_.n_nodes);
+    member_.allocate(g_.n_nodes);
+    spoiled_.allocate(g_.n_nodes);
+    g_.reach = reach_.get();
+    g_.member = member_.get();
+    g_.spoiled = spoiled_.get();
+    // Entries of nodes outside the region are never taken for its own, but
+    // they are read: none rather than whatever the allocation held.
+    thrust::fill(thrust::device, member_.get(), member_.get() + g_.n_nodes, tangle_state::none);
+  }
   const unsigned int grid = blocks_for(size, block);
   launch_kernel(kernel::tangle::init_reach, grid, block, 0, g_, list, size);
   do {
@@ -240,14 +302,30 @@ uint32_t TangleSolver::learn_bottom_components(const uint32_t* list, uint32_t si
   return store_.learn(g_, list, size, r);
 }
 
-uint32_t TangleSolver::remove_dominion(const uint32_t* region, uint32_t size, RegionScope r, uint32_t stamp) {
-  launch_kernel(kernel::tangle::choose_good_strategy, blocks_for(size, block), block, 0, g_, region, size, r);
-  launch_kernel(kernel::tangle::seed_dominion, blocks_for(size, block), block, 0, g_, region, size, r, stamp);
-  const RegionScope d{r.player, stamp, 1};
-  uint32_t* list = game_list_.get();
-  const uint32_t next = attract(list, game_size_, d, stamp + 1);
-  launch_kernel(kernel::tangle::finish_dominion, blocks_for(game_size_, block), block, 0, g_,
-                static_cast<const uint32_t*>(list), game_size_, d, marks_, strategy_);
+uint32_t TangleSolver::remove_dominion(const uint32_t* region, uint32_t size, uint32_t bad, RegionScope r,
+                                       bool spans_game, uint32_t stamp) {
+  uint32_t next = stamp;
+  if (spans_game && bad == 0) {
+    // The whole region is closed in G: it is its own attractor, and its
+    // player's top-priority nodes took a successor in it while closing.
+    launch_kernel(kernel::tangle::finish_dominion, blocks_for(size, block), block, 0, g_, region, size, r, marks_,
+                  strategy_);
+  } else {
+    // A region of all of G holds the attractor of its dominion, so that
+    // attractor needs only the region's nodes; otherwise it runs over G.
+    const RegionScope d{r.player, stamp, 1, spans_game ? 1u : 0u};
+    const uint32_t* list = spans_game ? region : game_list_.get();
+    const uint32_t list_size = spans_game ? size : game_size_;
+    uint32_t* const queue = dominion_queue_.get();
+    launch_kernel(kernel::tangle::seed_dominion, blocks_for(list_size, block), block, 0, g_, list, list_size, r, d);
+    uint32_t attracted = 0;
+    const uint32_t seeds = stamped(list, list_size, d.start, queue);
+    clear_bad(bad);
+    next = attract(queue, seeds, list_size, d, stamp + 1, &attracted);
+    launch_kernel(kernel::tangle::finish_dominion, blocks_for(attracted, block), block, 0, g_,
+                  static_cast<const uint32_t*>(queue), attracted, d, marks_, strategy_);
+  }
+  uint32_t* const list = game_list_.get();
   game_size_ = static_cast<uint32_t>(thrust::remove_if(thrust::device, list, list + game_size_, IsSolved{g_.state}) -
                                      list);
   ++stats.dominions;

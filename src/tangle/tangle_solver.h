@@ -59,23 +59,35 @@ class TangleSolver {
  private:
   // One search over all regions of G; removes the dominions it meets.
   void search();
-  // The attractor of region r (whose seeds carry the stamp r.start) over the
-  // nodes of list, in frontier passes from the given stamp until nothing
-  // joins; returns the first stamp not used.
-  uint32_t attract(const uint32_t* list, uint32_t size, RegionScope r, uint32_t stamp);
-  // Marks the bad nodes of the region (listed), in frontier passes.
-  void close_region(const uint32_t* list, uint32_t size, RegionScope r, bool whole_game);
+  // The attractor of region r from the seeds in queue[0 .. seeds), in
+  // frontier passes from the given stamp until nothing joins or limit nodes
+  // (all that r may take) have; the queue grows by what joins, *size is its
+  // length at the end. Returns the first stamp not used.
+  uint32_t attract(uint32_t* queue, uint32_t seeds, uint32_t limit, RegionScope r, uint32_t stamp, uint32_t* size);
+  // Marks the bad nodes of region r, from the listed ones that may be bad at
+  // once, in frontier passes; returns how many turned bad, listed in
+  // bad_list_ in the order they did.
+  uint32_t close_region(const uint32_t* list, uint32_t size, RegionScope r, bool whole_game);
   uint32_t learn_bottom_components(const uint32_t* list, uint32_t size, RegionScope r);
-  // Removes the good part of region r and its attractor in G, starting at
-  // the given stamp; returns the first stamp not used.
-  uint32_t remove_dominion(const uint32_t* region, uint32_t size, RegionScope r, uint32_t stamp);
+  // Removes the good part of region r (its nodes listed, bad of them bad)
+  // and its attractor in G, starting at the given stamp; returns the first
+  // stamp not used. The rest of the region keeps its stamps.
+  uint32_t remove_dominion(const uint32_t* region, uint32_t size, uint32_t bad, RegionScope r, bool spans_game,
+                           uint32_t stamp);
+  // Copies the listed nodes with the given stamp to out; returns how many.
+  uint32_t stamped(const uint32_t* list, uint32_t size, uint32_t stamp, uint32_t* out);
+  // Clears the marks of the first bad nodes listed in bad_list_.
+  void clear_bad(uint32_t bad);
   void clear_cell();
   uint32_t read_cell();
   void check_stop() const;
 
-  ScopedDeviceArray<color_t> priority_;
-  ScopedDeviceArray<uint32_t> state_, sigma_, claim_, reach_, member_, bad_, count_, game_list_, h_list_, cell_;
-  ScopedDeviceArray<uint32_t> frontier_, next_frontier_;
+  ScopedDeviceArray<uint32_t> state_, sigma_, bad_, count_, game_list_, h_list_, cell_;
+  ScopedDeviceArray<uint32_t> queue_;          // the current region, in the order its nodes joined
+  ScopedDeviceArray<uint32_t> bad_list_;       // the bad nodes of a closure, in the order they turned bad
+  ScopedDeviceArray<uint32_t> dominion_queue_;  // the attractor of a dominion, in the order its nodes joined
+  // Needed only once tangles come up: allocated then.
+  ScopedDeviceArray<uint32_t> claim_, reach_, member_;
   ScopedDeviceArray<uint8_t> spoiled_;
   DeviceFlag changed_;
   TangleStore store_;

@@ -141,14 +141,14 @@ uint32_t TangleStore::learn(const TangleView& g, const uint32_t* list, uint32_t 
 
   uint32_t* offset = raw(offsets_);
   launch_kernel(kernel::tangle::count_escapes, blocks_for(k, block), block, 0, g, static_cast<const uint32_t*>(found),
-                k, r.player, offset);
+                k, r, offset);
   const uint32_t escapes = positions(offset, k);
   if (escapes != 0) {
     ensure(escape_, n_escapes_ + escapes);
     ensure(escape_tangle_, n_escapes_ + escapes);
     launch_kernel(kernel::tangle::write_escapes, blocks_for(k, block), block, 0, g,
                   static_cast<const uint32_t*>(found), static_cast<const uint32_t*>(id),
-                  static_cast<const uint32_t*>(offset), k, r.player, base, raw(escape_) + n_escapes_,
+                  static_cast<const uint32_t*>(offset), k, r, base, raw(escape_) + n_escapes_,
                   raw(escape_tangle_) + n_escapes_);
   }
 

@@ -48,17 +48,28 @@ struct TangleView {
 // The region being computed: its player and first stamp. A region of the
 // whole game (the attractor of a dominion) may take in any unsolved node,
 // also those of the regions before it; an ordinary one only free nodes.
+// The attractor of a dominion found in a region of all of G stays inside
+// that region (the region is closed under attraction in G), so it skips the
+// free nodes: their escape counts are never set up.
 struct RegionScope {
   uint32_t player = 0;
   uint32_t start = 0;
   uint32_t whole_game = 0;
+  uint32_t skip_free = 0;
 };
 
 // A node that a pass of region r may still attract.
 __host__ __device__ inline bool attractable(uint32_t state, RegionScope r) {
-  return state == tangle_state::free || (r.whole_game && state < r.start);
+  return state == tangle_state::free ? !r.skip_free : r.whole_game && state < r.start;
 }
 
 __host__ __device__ inline bool in_region(uint32_t state, uint32_t start) {
   return state >= start && state < tangle_state::free;
+}
+
+// A successor that may still join region r, or one that never will but
+// stays in the game (a free node that r skips): an escape of the opponent
+// until it has joined.
+__host__ __device__ inline bool open_for(uint32_t state, RegionScope r) {
+  return state == tangle_state::free || attractable(state, r);
 }

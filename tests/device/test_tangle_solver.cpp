@@ -131,6 +131,19 @@ TEST_F(TangleSolverTest, RecursiveLadderTakesOneSearch) {
   EXPECT_GT(s.stats.tangles, 0u);
 }
 
+// A ladder's top region (Even's rail) is a dominion of all of G without bad
+// nodes, and what is left after it is one region of Odd's: each is solved
+// as it stands, so the seeds are all a search attracts from.
+TEST_F(TangleSolverTest, LadderRegionsOfAllOfGAreSolvedAsTheyStand) {
+  const TestGame g = from_generated(pggen::ladder_game(40));
+  const Solution s = solve_with_strategies(g);
+  EXPECT_EQ(s.winner, reference_solve(g));
+  EXPECT_EQ(verdict(g, s), "");
+  EXPECT_EQ(s.stats.dominions, 2u);
+  EXPECT_EQ(s.stats.passes, 1u);
+  EXPECT_EQ(s.stats.closure_passes, 0u);
+}
+
 // Odd's tangle {36} (a self-loop; its other edges lead to regions above) is
 // learned in the first search. In the second, once a dominion below those
 // regions is removed, 36 is the last region alone and its own bottom
