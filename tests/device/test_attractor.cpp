@@ -78,7 +78,9 @@ TEST_F(Attractor, OpponentNodeWhoseSuccessorsAllLieOutsideJoinsInTheFirstPass) {
   EXPECT_EQ(wl.launches, 1u) << "nothing is left in state 1 after the first pass";
   const Outcome all = run_all_nodes_form(g, s, 0);
   EXPECT_EQ(all.states, (std::vector<uint32_t>{2, 2, 0}));
-  EXPECT_EQ(all.launches, 3u) << "one pass that changes, then a batch of two that do not";
+  // Where a flag read is a round trip, passes come in batches of 1, 2, 4, ...
+  EXPECT_EQ(all.launches, pg_reads_are_round_trips ? 3u : 2u)
+      << "one pass that changes, then one (or a batch of two) that does not";
   // The same for Odd's attractor with an Even node.
   const TestGame h = from_rows({{0, 1, 0}, {0, 0, 2}, {0, 0, 2}});
   EXPECT_EQ(run_work_list_form(h, s, 1).states, (std::vector<uint32_t>{2, 2, 0}));
