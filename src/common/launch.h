@@ -22,6 +22,11 @@ void launch_kernel(void (*kernel)(Params...), unsigned int grid, unsigned int bl
   kernel<<<grid, block, shared_bytes>>>(std::forward<Args>(args)...);
 }
 
+template <auto Kernel, class... Args>
+void launch_fixed_kernel(unsigned int grid, unsigned int block, std::size_t shared_bytes, Args&&... args) {
+  launch_kernel(Kernel, grid, block, shared_bytes, std::forward<Args>(args)...);
+}
+
 #else
 
 namespace hostrt {
@@ -49,6 +54,45 @@ void launch_kernel(void (*kernel)(Params...), unsigned int grid, unsigned int bl
   if (grid == 0) return;
   const hostrt::LaunchContext<Params...> context{kernel, std::tuple<Params...>(std::forward<Args>(args)...)};
   hostrt::run_blocks(grid, block, shared_bytes, &hostrt::run_block<Params...>, &context);
+}
+
+namespace hostrt {
+// The thread loop of a kernel named at compile time: the call of each thread
+// is direct, and where the kernel's body is visible the compiler inlines it.
+template <auto Kernel, class... Params>
+void run_fixed_block(unsigned int /*block*/, const void* context) {
+  const std::tuple<Params...>& args = *static_cast<const std::tuple<Params...>*>(context);
+  const unsigned int threads = blockDim.x;
+  const unsigned int* order = thread_permutation(threads);  // null unless a test mode reorders them
+  if (order != nullptr) {
+    for (unsigned int t = 0; t < threads; ++t) {
+      threadIdx = uint3{order[t], 0, 0};
+      std::apply(Kernel, args);
+    }
+    return;
+  }
+  threadIdx = uint3{0, 0, 0};
+  for (unsigned int t = 0; t < threads; ++t) {
+    threadIdx.x = t;
+    std::apply(Kernel, args);
+  }
+}
+
+template <auto Kernel, class... Params, class... Args>
+void launch_fixed(void (*)(Params...), unsigned int grid, unsigned int block, std::size_t shared_bytes,
+                  Args&&... args) {
+  if (grid == 0) return;
+  const std::tuple<Params...> context(std::forward<Args>(args)...);
+  run_blocks(grid, block, shared_bytes, &run_fixed_block<Kernel, Params...>, &context);
+}
+}  // namespace hostrt
+
+// launch_kernel for a kernel named at compile time, for the hottest loops.
+// Called in the file that defines the kernel, it lets the host backend run
+// the kernel's body inline in its thread loop instead of one call a thread.
+template <auto Kernel, class... Args>
+void launch_fixed_kernel(unsigned int grid, unsigned int block, std::size_t shared_bytes, Args&&... args) {
+  hostrt::launch_fixed<Kernel>(Kernel, grid, block, shared_bytes, std::forward<Args>(args)...);
 }
 
 #endif

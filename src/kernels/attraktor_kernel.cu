@@ -1,5 +1,7 @@
 #include "kernels/attraktor_kernel.h"
 
+#include "common/launch.h"
+
 namespace kernel {
 namespace {
 
@@ -7,12 +9,10 @@ namespace {
 // successor in the attractor for an Even node, one still in the sub-game for
 // an Odd node; the node joins when found differs from its owner. A joining
 // Even node records w, the successor it joins by, when strategy is given.
-__device__ __forceinline__ void attract_even(bool* changed, const unsigned char* owner, const unsigned int* n_succ,
-                                             const unsigned int* succ_begin, const unsigned int* succ_array,
-                                             unsigned int v, unsigned int* attr, unsigned int* strategy) {
+__device__ __forceinline__ void attract_even(bool* changed, const unsigned char* owner, unsigned int begin,
+                                             unsigned int end, const unsigned int* succ_array, unsigned int v,
+                                             unsigned int* attr, unsigned int* strategy) {
   const unsigned int o = owner[v];
-  const unsigned int begin = succ_begin[v];
-  const unsigned int end = begin + n_succ[v];
   bool found = false;
   unsigned int via = 0;
   for (unsigned int k = begin; k < end; ++k) {
@@ -33,12 +33,10 @@ __device__ __forceinline__ void attract_even(bool* changed, const unsigned char*
 // the attractor for an Odd node, one still in the sub-game for an Even node;
 // the node joins when found equals its owner. A joining Odd node records w
 // when strategy is given.
-__device__ __forceinline__ void attract_odd(bool* changed, const unsigned char* owner, const unsigned int* n_succ,
-                                            const unsigned int* succ_begin, const unsigned int* succ_array,
-                                            unsigned int v, unsigned int* attr, unsigned int* strategy) {
+__device__ __forceinline__ void attract_odd(bool* changed, const unsigned char* owner, unsigned int begin,
+                                            unsigned int end, const unsigned int* succ_array, unsigned int v,
+                                            unsigned int* attr, unsigned int* strategy) {
   const unsigned int o = owner[v];
-  const unsigned int begin = succ_begin[v];
-  const unsigned int end = begin + n_succ[v];
   bool found = false;
   unsigned int via = 0;
   for (unsigned int k = begin; k < end; ++k) {
@@ -62,7 +60,8 @@ __global__ void attraktor_forward_even(bool* changed, const unsigned char* owner
                                        unsigned int* work_list, unsigned int n_work, unsigned int* attr, unsigned int* strategy) {
   const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
   if (t >= n_work) return;
-  attract_even(changed, owner, n_succ, succ_begin, succ_array, work_list[t], attr, strategy);
+  const unsigned int v = work_list[t];
+  attract_even(changed, owner, succ_begin[v], succ_begin[v] + n_succ[v], succ_array, v, attr, strategy);
 }
 
 __global__ void attraktor_forward_odd(bool* changed, const unsigned char* owner, unsigned int* n_succ,
@@ -70,23 +69,36 @@ __global__ void attraktor_forward_odd(bool* changed, const unsigned char* owner,
                                       unsigned int* work_list, unsigned int n_work, unsigned int* attr, unsigned int* strategy) {
   const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
   if (t >= n_work) return;
-  attract_odd(changed, owner, n_succ, succ_begin, succ_array, work_list[t], attr, strategy);
+  const unsigned int v = work_list[t];
+  attract_odd(changed, owner, succ_begin[v], succ_begin[v] + n_succ[v], succ_array, v, attr, strategy);
 }
 
-__global__ void attraktor_forward_even_no_wl(bool* changed, const unsigned char* owner, unsigned int* n_succ,
+__global__ void attraktor_forward_even_no_wl(bool* changed, const unsigned char* owner, unsigned int* /*n_succ*/,
                                              const unsigned int* succ_begin, unsigned int* succ_array,
                                              unsigned int n_nodes, unsigned int* attr, unsigned int* strategy) {
   const unsigned int v = blockIdx.x * blockDim.x + threadIdx.x;
   if (v >= n_nodes || attr[v] != 1) return;
-  attract_even(changed, owner, n_succ, succ_begin, succ_array, v, attr, strategy);
+  attract_even(changed, owner, succ_begin[v], succ_begin[v + 1], succ_array, v, attr, strategy);
 }
 
-__global__ void attraktor_forward_odd_no_wl(bool* changed, const unsigned char* owner, unsigned int* n_succ,
+__global__ void attraktor_forward_odd_no_wl(bool* changed, const unsigned char* owner, unsigned int* /*n_succ*/,
                                             const unsigned int* succ_begin, unsigned int* succ_array,
                                             unsigned int n_nodes, unsigned int* attr, unsigned int* strategy) {
   const unsigned int v = blockIdx.x * blockDim.x + threadIdx.x;
   if (v >= n_nodes || attr[v] != 1) return;
-  attract_odd(changed, owner, n_succ, succ_begin, succ_array, v, attr, strategy);
+  attract_odd(changed, owner, succ_begin[v], succ_begin[v + 1], succ_array, v, attr, strategy);
 }
 
 }  // namespace kernel
+
+void launch_attractor_pass_no_wl(unsigned int p, unsigned int n_blocks, bool* changed, const unsigned char* owner,
+                                 unsigned int* n_succ, const unsigned int* succ_begin, unsigned int* succ_array,
+                                 unsigned int n_nodes, unsigned int* attr, unsigned int* strategy) {
+  if (p == 0) {
+    launch_fixed_kernel<kernel::attraktor_forward_even_no_wl>(n_blocks, 256, 0, changed, owner, n_succ, succ_begin,
+                                                              succ_array, n_nodes, attr, strategy);
+  } else {
+    launch_fixed_kernel<kernel::attraktor_forward_odd_no_wl>(n_blocks, 256, 0, changed, owner, n_succ, succ_begin,
+                                                             succ_array, n_nodes, attr, strategy);
+  }
+}

@@ -21,7 +21,9 @@ __global__ void attraktor_forward_odd(bool* changed, const unsigned char* owner,
                                       const unsigned int* succ_begin, unsigned int* succ_array, unsigned int* work_list,
                                       unsigned int n_work, unsigned int* attr, unsigned int* strategy);
 
-// Over all nodes 0 .. n_nodes - 1; nodes not in state 1 are skipped.
+// Over all nodes 0 .. n_nodes - 1; nodes not in state 1 are skipped. The
+// successor lists are an arena's: succ_begin has n_nodes + 1 entries, and a
+// node's list ends where the next one's begins (n_succ is not read).
 __global__ void attraktor_forward_even_no_wl(bool* changed, const unsigned char* owner, unsigned int* n_succ,
                                              const unsigned int* succ_begin, unsigned int* succ_array,
                                              unsigned int n_nodes, unsigned int* attr, unsigned int* strategy);
@@ -30,3 +32,11 @@ __global__ void attraktor_forward_odd_no_wl(bool* changed, const unsigned char* 
                                             unsigned int n_nodes, unsigned int* attr, unsigned int* strategy);
 
 }  // namespace kernel
+
+// One pass of the all-nodes kernel of player p (0 Even, 1 Odd), n_blocks
+// blocks of 256 threads, with the kernels' arguments. It is launched here,
+// where the kernels are defined, so that the host backend runs their bodies
+// inline rather than one call a node: these passes are most of Vantor's time.
+void launch_attractor_pass_no_wl(unsigned int p, unsigned int n_blocks, bool* changed, const unsigned char* owner,
+                                 unsigned int* n_succ, const unsigned int* succ_begin, unsigned int* succ_array,
+                                 unsigned int n_nodes, unsigned int* attr, unsigned int* strategy);

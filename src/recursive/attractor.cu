@@ -62,9 +62,8 @@ unsigned int compute_attractor(cudaGpuArena& arena, uint32_t* attr_array, bool* 
       // Only the batch's last pass reports into the byte that is read: when
       // it changed nothing, the fixpoint is reached.
       bool* flag = k + 1 == batch ? changed : changed + 1;
-      launch_kernel(player == 0 ? kernel::attraktor_forward_even_no_wl : kernel::attraktor_forward_odd_no_wl,
-                    n_blocks, 256, 0, flag, d.owner, d.succ.count, d.succ.begin, d.succ.targets, arena.n_nodes,
-                    attr_array, strategy);
+      launch_attractor_pass_no_wl(player, n_blocks, flag, d.owner, d.succ.count, d.succ.begin, d.succ.targets,
+                                  arena.n_nodes, attr_array, strategy);
       check_last_error("error in attractor computation");
       ++launches;
     }

@@ -119,7 +119,11 @@ TEST_F(Attractor, ChainOfKNodesNeedsAtMostKPlusOnePasses) {
       EXPECT_EQ(all.states, std::vector<uint32_t>(k + 1, 2));
       EXPECT_LE(wl.launches, k + 1);
       EXPECT_LE(all.launches, k + 1 + 15) << "at most one batch runs past the fixpoint";
-      EXPECT_GE(all.launches, k + 1) << "a change is always followed by a pass without one";
+      // In index order node i is looked at before i + 1 joins, so one node
+      // joins a pass; other orders may take several in one pass.
+      if (hostrt::thread_order() == hostrt::ThreadOrder::forward) {
+        EXPECT_GE(all.launches, k + 1) << "one node a pass, then a pass without a change";
+      }
     }
   }
 }
