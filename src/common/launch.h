@@ -58,9 +58,10 @@ void launch_kernel(void (*kernel)(Params...), unsigned int grid, unsigned int bl
 
 namespace hostrt {
 // The thread loop of a kernel named at compile time: the call of each thread
-// is direct, and where the kernel's body is visible the compiler inlines it.
+// is direct, and where the kernel's body is visible it is inlined (flatten:
+// a kernel is not small enough for the compiler to inline it on its own).
 template <auto Kernel, class... Params>
-void run_fixed_block(unsigned int /*block*/, const void* context) {
+__attribute__((flatten)) void run_fixed_block(unsigned int /*block*/, const void* context) {
   const std::tuple<Params...>& args = *static_cast<const std::tuple<Params...>*>(context);
   const unsigned int threads = blockDim.x;
   const unsigned int* order = thread_permutation(threads);  // null unless a test mode reorders them
