@@ -80,7 +80,12 @@ TEST_F(Platform, EveryThreadRunsOncePerLaunchWhateverTheWorkers) {
     hostrt::set_worker_threads(workers[round % 6]);
     // Grids from 8192 threads up, some not a multiple of the block size.
     const unsigned int count = 8192 + round * 4999 % (n - 8192);
-    launch_kernel(count_runs, blocks_for(count, 128), 128, 0, runs.data(), count);
+    // Every other round through the launch of a kernel named at compile time.
+    if (round % 2 == 0) {
+      launch_kernel(count_runs, blocks_for(count, 128), 128, 0, runs.data(), count);
+    } else {
+      launch_fixed_kernel<count_runs>(blocks_for(count, 128), 128, 0, runs.data(), count);
+    }
     ASSERT_EQ(cudaGetLastError(), cudaSuccess);
     for (unsigned int i = 0; i < n; ++i) {
       ASSERT_EQ(runs[i], round + (i < count ? 1u : 0u)) << "round " << round << " thread " << i;
@@ -271,14 +276,18 @@ __global__ void record_order(unsigned int* sequence, unsigned int* next, unsigne
   if (i < n) sequence[atomicAdd(next, 1u)] = i;
 }
 
-TEST_F(Platform, ThreadsOfABlockRunInTheChosenOrder) {
+void check_thread_orders(bool fixed) {
   hostrt::set_worker_threads(1);
   const unsigned int n = 2 * 64;
   const auto run = [&](hostrt::ThreadOrder order) {
     hostrt::set_thread_order(order);
     std::vector<unsigned int> sequence(n, n);
     unsigned int next = 0;
-    launch_kernel(record_order, 2, 64, 0, sequence.data(), &next, n);
+    if (fixed) {
+      launch_fixed_kernel<record_order>(2, 64, 0, sequence.data(), &next, n);
+    } else {
+      launch_kernel(record_order, 2, 64, 0, sequence.data(), &next, n);
+    }
     EXPECT_EQ(next, n);
     std::vector<unsigned int> sorted = sequence;
     std::sort(sorted.begin(), sorted.end());
@@ -294,6 +303,13 @@ TEST_F(Platform, ThreadsOfABlockRunInTheChosenOrder) {
   EXPECT_NE(shuffled, reverse);
   EXPECT_NE(run(hostrt::ThreadOrder::shuffle), shuffled);
   EXPECT_EQ(hostrt::thread_order(), hostrt::ThreadOrder::shuffle);
+}
+
+TEST_F(Platform, ThreadsOfABlockRunInTheChosenOrder) {
+  for (const bool fixed : {false, true}) {
+    SCOPED_TRACE(fixed ? "launch_fixed_kernel" : "launch_kernel");
+    check_thread_orders(fixed);
+  }
 }
 
 TEST(CheckCuda, SuccessPassesAndFailureCarriesBothTexts) {
