@@ -27,12 +27,14 @@ struct Race {
 
 // On a game whose launches take every core, tangle learning waits this long
 // per node and edge before it starts, unless Zielonka's algorithm has
-// answered by then: about what one sweep of Zielonka's over the game costs
-// on the host backend. Where Zielonka is quick, it thus runs alone, with the
-// cores and caches to itself (running beside it, even at a lower priority,
-// tangle learning slowed it by a third on 10^5-node games); where it blows
-// up on a large game, tangle learning starts after a delay of one sweep.
-const double head_start_ns_per_element = 50.0;
+// answered by then: more than alg 12 takes for the whole of the random,
+// steady and ladder games on the host backend (100-150 ns per element on the
+// 10^6-node random game). Where Zielonka is quick, it thus runs alone, with
+// the cores and caches to itself (running beside it, even at a lower
+// priority, tangle learning slowed it by a third on 10^5-node games); where
+// it blows up on a large game, tangle learning starts after a delay of a
+// few sweeps.
+const double head_start_ns_per_element = 200.0;
 
 void wait_for_head_start(const cudaGpuArena& game, const Race& race) {
   if (!launches_take_every_core(game.n_nodes)) return;
@@ -128,12 +130,12 @@ RaceWinner race_on_device(cudaGpuArena& arena, uint32_t* strategy) {
   BorrowedGame tangle_game(arena, strategy != nullptr);
   Race race;
   std::string failures[2];
-  // Each lane gets a thread of its own: the background lane's priority stays
-  // with its thread.
-  std::thread zielonka(run_lane, 1, std::ref(arena), std::ref(race), strategy, std::ref(failures[1]));
+  // The background lane gets a thread of its own, which its priority stays
+  // with; Zielonka's algorithm runs on the caller's thread, whose OpenMP
+  // workers already exist.
   std::thread tangle(run_lane, 0, std::ref(tangle_game.view), std::ref(race), strategy, std::ref(failures[0]));
+  run_lane(1, arena, race, strategy, failures[1]);
   tangle.join();
-  zielonka.join();
   const int first = race.first.load();
   if (first < 0) throw failures[0].empty() ? failures[1] : failures[0];
   if (first == 0 && arena.n_nodes != 0)
