@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <algorithm>
 #include <exception>
 #include <string>
@@ -23,6 +25,17 @@ namespace {
 struct Race {
   std::atomic<bool> stop{false};
   std::atomic<int> first{-1};  // the lane that answered first
+  // Wakes a lane still waiting for its head start when the race is over.
+  std::mutex mutex;
+  std::condition_variable over;
+
+  void finish() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stop.store(true);
+    }
+    over.notify_all();
+  }
 };
 
 // On a game whose launches take every core, tangle learning waits this long
@@ -36,13 +49,12 @@ struct Race {
 // few sweeps.
 const double head_start_ns_per_element = 200.0;
 
-void wait_for_head_start(const cudaGpuArena& game, const Race& race) {
+void wait_for_head_start(const cudaGpuArena& game, Race& race) {
   if (!launches_take_every_core(game.n_nodes)) return;
   const auto delay = std::chrono::nanoseconds(
       static_cast<long long>(head_start_ns_per_element * (double(game.n_nodes) + double(game.n_edges))));
-  const auto until = std::chrono::steady_clock::now() + delay;
-  while (!race.stop.load() && std::chrono::steady_clock::now() < until)
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  std::unique_lock<std::mutex> lock(race.mutex);
+  race.over.wait_for(lock, delay, [&] { return race.stop.load(); });
 }
 
 // Tangle learning's view of the game that the arena holds on the device: the
@@ -105,7 +117,7 @@ void run_lane(int index, cudaGpuArena& game, Race& race, uint32_t* strategy, std
     }
     int none = -1;
     if (race.first.compare_exchange_strong(none, index)) {
-      race.stop.store(true);
+      race.finish();
       copy_result_to_host(game);
       if (strategy != nullptr && game.n_nodes != 0)
         copy_array<Space::host, Space::device>(strategy, game.device.strategy, game.n_nodes);
@@ -125,7 +137,7 @@ void run_lane(int index, cudaGpuArena& game, Race& race, uint32_t* strategy, std
 // run, and the winner's marks end in arena.host.color.
 RaceWinner race_on_device(cudaGpuArena& arena, uint32_t* strategy) {
   check_cuda(cudaSetDevice(0), "no cuda device found");
-  arena.upload(false);
+  arena.move_to_device(false);
   if (strategy != nullptr) arena.allocate_strategy();
   BorrowedGame tangle_game(arena, strategy != nullptr);
   Race race;
