@@ -31,4 +31,3 @@ void enter_background_lane(uint32_t n_nodes) {
   // is still correct.
   if (shares_cores) (void)setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
 }
-

@@ -17,4 +17,3 @@ void enter_background_lane(uint32_t n_nodes);
 // host: on the host backend smaller launches run on the launching thread
 // alone; on a GPU the lanes' host threads always share the cores.
 bool launches_take_every_core(uint32_t threads);
-
