@@ -1,6 +1,8 @@
 #include "host/types.h"
 #include "kernels/frontier_kernel.h"
 
+#include "common/launch.h"
+
 namespace kernel {
 namespace frontier {
 namespace {
@@ -132,3 +134,16 @@ __global__ void drop_losing_moves(unsigned int n, const unsigned short* won, con
 
 }  // namespace frontier
 }  // namespace kernel
+
+void launch_frontier_prepare(unsigned int grid, unsigned int block, const unsigned int* nodes, unsigned int n,
+                             const unsigned char* owner, const unsigned int* succ_begin,
+                             const unsigned int* succ_targets, const unsigned int* level, unsigned int sub_level,
+                             unsigned int player, unsigned int* state) {
+  launch_fixed_kernel<kernel::frontier::prepare>(grid, block, 0, nodes, n, owner, succ_begin, succ_targets, level,
+                                                 sub_level, player, state);
+}
+
+void launch_frontier_split_level(unsigned int grid, unsigned int block, const unsigned int* nodes, unsigned int n,
+                                 unsigned int* state, unsigned int sub_level, unsigned int* level) {
+  launch_fixed_kernel<kernel::frontier::split_level>(grid, block, 0, nodes, n, state, sub_level, level);
+}

@@ -33,8 +33,8 @@ uint32_t FrontierAttractor::attract(const DeviceArena& game, const uint32_t* lev
   if (n_targets == 0) return 0;
   uint32_t* state = state_.get();
   uint32_t* queue = queue_.get();
-  launch_kernel(kernel::frontier::prepare, blocks_for(n_nodes, block_size), block_size, 0, nodes, n_nodes, game.owner,
-                game.succ.begin, game.succ.targets, level, sub_level, player, state);
+  launch_frontier_prepare(blocks_for(n_nodes, block_size), block_size, nodes, n_nodes, game.owner, game.succ.begin,
+                          game.succ.targets, level, sub_level, player, state);
   launch_kernel(kernel::frontier::seed, blocks_for(n_targets, block_size), block_size, 0, queue, n_targets, game.owner,
                 game.succ.count, game.succ.begin, game.succ.targets, level, sub_level, player, pick_for_targets, state,
                 game.strategy);

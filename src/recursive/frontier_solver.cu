@@ -153,8 +153,7 @@ FrontierSolver::Next FrontierSolver::resume(Frame& frame) {
 uint32_t FrontierSolver::split(const Frame& frame, uint32_t attracted) {
   uint32_t* range = nodes_.get() + frame.begin;
   const uint32_t s = frame.end - frame.begin;
-  launch_kernel(kernel::frontier::split_level, blocks(s), block_size, 0, range, s, attractor.state(), frame.level,
-                level_.get());
+  launch_frontier_split_level(blocks(s), block_size, range, s, attractor.state(), frame.level, level_.get());
   check_last_error("error splitting the sub-game");
   uint32_t* kept = thrust::remove_if(thrust::device, range, range + s, AtLevel{level_.get(), frame.level});
   const uint32_t rest = static_cast<uint32_t>(kept - range);
