@@ -36,15 +36,30 @@ struct LaunchContext {
   std::tuple<Params...> args;
 };
 
+// Runs body() once for every thread of the block being run, with threadIdx
+// set, in index order unless a test mode reorders the threads.
+template <class Body>
+inline void for_each_thread(const Body& body) {
+  const unsigned int threads = blockDim.x;
+  const unsigned int* order = thread_permutation(threads);  // null unless a test mode reorders them
+  threadIdx = uint3{0, 0, 0};
+  if (order != nullptr) {
+    for (unsigned int t = 0; t < threads; ++t) {
+      threadIdx.x = order[t];
+      body();
+    }
+    return;
+  }
+  for (unsigned int t = 0; t < threads; ++t) {
+    threadIdx.x = t;
+    body();
+  }
+}
+
 template <class... Params>
 void run_block(unsigned int /*block*/, const void* context) {
   const LaunchContext<Params...>& launch = *static_cast<const LaunchContext<Params...>*>(context);
-  const unsigned int threads = blockDim.x;
-  const unsigned int* order = thread_permutation(threads);  // null unless a test mode reorders them
-  for (unsigned int t = 0; t < threads; ++t) {
-    threadIdx = uint3{order == nullptr ? t : order[t], 0, 0};
-    std::apply(launch.kernel, launch.args);
-  }
+  for_each_thread([&] { std::apply(launch.kernel, launch.args); });
 }
 }  // namespace hostrt
 
@@ -63,20 +78,7 @@ namespace hostrt {
 template <auto Kernel, class... Params>
 __attribute__((flatten)) void run_fixed_block(unsigned int /*block*/, const void* context) {
   const std::tuple<Params...>& args = *static_cast<const std::tuple<Params...>*>(context);
-  const unsigned int threads = blockDim.x;
-  const unsigned int* order = thread_permutation(threads);  // null unless a test mode reorders them
-  if (order != nullptr) {
-    for (unsigned int t = 0; t < threads; ++t) {
-      threadIdx = uint3{order[t], 0, 0};
-      std::apply(Kernel, args);
-    }
-    return;
-  }
-  threadIdx = uint3{0, 0, 0};
-  for (unsigned int t = 0; t < threads; ++t) {
-    threadIdx.x = t;
-    std::apply(Kernel, args);
-  }
+  for_each_thread([&] { std::apply(Kernel, args); });
 }
 
 template <auto Kernel, class... Params, class... Args>
