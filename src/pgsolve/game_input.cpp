@@ -191,6 +191,21 @@ void read_bzip2(Input& in, const unsigned char* head, std::size_t head_length, T
 
 }  // namespace
 
+Compression compression_of(const unsigned char* head, std::size_t length) {
+  if (length >= 2 && head[0] == 0x1f && head[1] == 0x8b) return Compression::gzip;
+  if (length == 3 && head[0] == 'B' && head[1] == 'Z' && head[2] == 'h') return Compression::bzip2;
+  return Compression::none;
+}
+
+Compression file_compression(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return Compression::none;
+  unsigned char head[3] = {0, 0, 0};
+  const std::size_t got = std::fread(head, 1, sizeof head, f);
+  std::fclose(f);
+  return compression_of(head, got);
+}
+
 GameText read_game_text(const std::string& path) {
   Input in(path);
   unsigned char head[3] = {0, 0, 0};
@@ -201,15 +216,14 @@ GameText read_game_text(const std::string& path) {
     head_length += got;
   }
   TextBuffer out;
-  const bool gzip = head_length >= 2 && head[0] == 0x1f && head[1] == 0x8b;
-  const bool bzip2 = head_length == 3 && head[0] == 'B' && head[1] == 'Z' && head[2] == 'h';
-  if (gzip) {
+  const Compression compression = compression_of(head, head_length);
+  if (compression == Compression::gzip) {
 #ifdef PG_HAVE_ZLIB
     read_gzip(in, head, head_length, out);
 #else
     throw in.name() + ": gzip input, but this pgsolve was built without zlib";
 #endif
-  } else if (bzip2) {
+  } else if (compression == Compression::bzip2) {
 #ifdef PG_HAVE_BZIP2
     read_bzip2(in, head, head_length, out);
 #else

@@ -16,5 +16,11 @@ struct GameText {
 // cannot be read or its compressed stream is truncated or corrupt.
 GameText read_game_text(const std::string& path);
 
+// The compressed formats, told by a stream's first bytes (up to three).
+enum class Compression { none, gzip, bzip2 };
+Compression compression_of(const unsigned char* head, std::size_t length);
+// The same for the file at path; none when it cannot be opened.
+Compression file_compression(const std::string& path);
+
 // Which compressed formats this build reads ("gzip, bzip2", or fewer).
 std::string supported_compression();

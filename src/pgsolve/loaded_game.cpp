@@ -1,7 +1,6 @@
 #include "pgsolve/loaded_game.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "host/csr_conversion.h"
@@ -23,18 +22,6 @@ void LoadedGame::restore_colours() { std::copy(colour.begin(), colour.end(), gam
 
 namespace {
 
-// Gzip and bzip2 streams open with these bytes; no game text does.
-bool starts_compressed(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  unsigned char head[3] = {0, 0, 0};
-  const std::size_t got = std::fread(head, 1, sizeof head, f);
-  std::fclose(f);
-  const bool gzip = got >= 2 && head[0] == 0x1f && head[1] == 0x8b;
-  const bool bzip2 = got == 3 && head[0] == 'B' && head[1] == 'Z' && head[2] == 'h';
-  return gzip || bzip2;
-}
-
 void set_colour_range(LoadedGame& loaded) {
   ParityGame& game = loaded.game;
   loaded.colour.assign(game.color, game.color + game.n_nodes);
@@ -48,7 +35,7 @@ void set_colour_range(LoadedGame& loaded) {
 }  // namespace
 
 bool load_game_quickly(const std::string& path, LoadedGame& loaded) {
-  if (path == "-" || starts_compressed(path)) return false;
+  if (path == "-" || file_compression(path) != Compression::none) return false;
   ParityGame& game = loaded.game;
   if (!game.load_quickly(path)) return false;
   loaded.original_colour.assign(game.color, game.color + game.n_nodes);
