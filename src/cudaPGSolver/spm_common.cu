@@ -166,16 +166,27 @@ uint32_t chain_budget = kernel::default_chain_budget;
 
 void set_spm_chain_budget(uint32_t lifts) { chain_budget = lifts < 1 ? 1 : lifts; }
 
-uint32_t spm_chain_budget(unsigned int batch_size) {
-  const uint64_t growing = 64ull * batch_size * batch_size;
+unsigned int SpmSchedule::passes() const {
+  const unsigned int doublings = std::min(growth() + (one_sided_ ? 0u : 1u), 5u);
+  return 1u << doublings;
+}
+
+uint32_t SpmSchedule::budget() const {
+  const unsigned int steps = std::min(growth(), 6u);
+  const uint64_t growing = 64ull << (2 * steps);
   return growing < chain_budget ? static_cast<uint32_t>(growing) : chain_budget;
+}
+
+unsigned int SpmSchedule::follow() const {
+  if (one_sided_) return 0;
+  return batch_ % 2 == 0 ? kernel::raised_even_class : kernel::raised_odd_class;
 }
 
 kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, const uint32_t* list, uint32_t count,
                                uint32_t* flags, bool chain) {
   return kernel::PassArgs{mode,         list,          count,             flags,
                           chain,        chain_budget,  memory.go_on,      memory.n_pred,
-                          memory.pred_begin, memory.pred_array};
+                          memory.pred_begin, memory.pred_array, 0};
 }
 
 void clear_pass_report(DeviceMemoryPtr& memory) {

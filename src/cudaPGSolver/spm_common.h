@@ -98,11 +98,32 @@ bool spm_worth_checking(bool one_sided, uint32_t report);
 // The most lifts one thread's chain runs per pass (at least 1, which lifts
 // each listed node once per pass); kernel::default_chain_budget unless set.
 void set_spm_chain_budget(uint32_t lifts);
-// The budget of the passes of a batch: small in the first batches, so that a
-// class of measures that climbs towards top (the two-sided measures keep one
-// that will) does not run far before the other class is seen to be stable;
-// growing fourfold per batch up to the full budget.
-uint32_t spm_chain_budget(unsigned int batch_size);
+
+// The batches of a lifting loop: how many passes run between two reads of
+// the pass report (which covers a batch's last pass only), the chain budget
+// of their passes and the class of measures their chains follow.
+//
+// Budgets start small and grow fourfold per batch up to the full budget, so
+// that no class runs far in the chains before a stable class is seen. The
+// two classes of the two-sided measure take turns, starting with the
+// one-sided measure's class, each with its own growing budget: the loop ends
+// when either class is stable, and the raises of the class a batch does not
+// follow reach their predecessors one pass later, so the climb of a class
+// towards top does not hold up the other. Each of their batches has at least
+// two passes, the last of which can see the class that its first settled.
+class SpmSchedule {
+ public:
+  explicit SpmSchedule(bool one_sided) : one_sided_(one_sided) {}
+  unsigned int passes() const;
+  uint32_t budget() const;
+  unsigned int follow() const;  // a kernel::PassReport class bit, 0 for both
+  void next() { ++batch_; }
+
+ private:
+  unsigned int growth() const { return one_sided_ ? batch_ : batch_ / 2; }
+  bool one_sided_;
+  unsigned int batch_ = 0;
+};
 
 // Device steps of the iteration loops; every status is checked.
 void store_go_on(DeviceMemoryPtr& memory, bool value);

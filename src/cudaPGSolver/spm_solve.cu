@@ -13,10 +13,12 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
   kernel::PassArgs pass = spm_pass_args(memory, kernel::every_node, nullptr, n, nullptr);
   // Extra passes after the fixed point change nothing: several run between
   // two reads of the pass report.
-  for (PassBatch batch;; batch.grow()) {
-    clear_pass_report(memory);
-    pass.budget = spm_chain_budget(batch.size());
-    for (unsigned int i = 0; i < batch.size(); ++i) {
+  for (SpmSchedule schedule(variant.one_sided);; schedule.next()) {
+    pass.budget = schedule.budget();
+    pass.follow = schedule.follow();
+    for (unsigned int i = 0; i < schedule.passes(); ++i) {
+      // The report covers the batch's last pass: see SpmSchedule.
+      if (i + 1 == schedule.passes()) clear_pass_report(memory);
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n);
     }
     const uint32_t report = read_pass_report(memory);

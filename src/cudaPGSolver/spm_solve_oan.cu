@@ -16,9 +16,10 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
   uint32_t count = n;
   uint32_t since_compaction = 0;
   unsigned int grid = blocks_for(count, launch.block_size);
-  for (PassBatch batch;; batch.grow()) {
-    clear_pass_report(memory);
-    for (unsigned int i = 0; i < batch.size(); ++i) {
+  for (SpmSchedule schedule(variant.one_sided);; schedule.next()) {
+    for (unsigned int i = 0; i < schedule.passes(); ++i) {
+      // The report covers the batch's last pass: see SpmSchedule.
+      if (i + 1 == schedule.passes()) clear_pass_report(memory);
       if (grid > multiprocessors && ++since_compaction > 10) {
         since_compaction = 0;
         count = memory.compact_active_nodes(count);
@@ -27,7 +28,8 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
         if (stats) stats->compactions.push_back(SpmStats::Compaction{stats->iterations + 1, count});
       }
       kernel::PassArgs pass = spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr);
-      pass.budget = spm_chain_budget(batch.size());
+      pass.budget = schedule.budget();
+      pass.follow = schedule.follow();
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, count);
     }
     const uint32_t report = read_pass_report(memory);

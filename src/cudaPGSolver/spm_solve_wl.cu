@@ -17,12 +17,14 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
   check_launch("kernel::zero_mem");
   const kernel::LiftArgs args = spm_lift_args(memory, n, launch);
   bool first = true;
-  for (PassBatch batch;; batch.grow()) {
-    clear_pass_report(memory);
-    for (unsigned int i = 0; i < batch.size(); ++i) {
+  for (SpmSchedule schedule(variant.one_sided);; schedule.next()) {
+    for (unsigned int i = 0; i < schedule.passes(); ++i) {
+      // The report covers the batch's last pass: see SpmSchedule.
+      if (i + 1 == schedule.passes()) clear_pass_report(memory);
       kernel::PassArgs pass = spm_pass_args(memory, first ? kernel::every_node : kernel::flagged_nodes, nullptr, n,
                                             memory.work_list_permutation);
-      pass.budget = spm_chain_budget(batch.size());
+      pass.budget = schedule.budget();
+      pass.follow = schedule.follow();
       first = false;
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n);
     }

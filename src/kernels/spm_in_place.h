@@ -63,6 +63,7 @@ struct PassArgs {
   const unsigned int* n_pred;
   const unsigned int* pred_begin;
   const unsigned int* pred_array;
+  unsigned int follow;    // a PassReport class bit: chains follow raises of that class only (0: of both)
 };
 
 // Bits of the pass report. A raise of one class of measures, a decision, or
@@ -85,8 +86,24 @@ __device__ inline void report_pass(unsigned int* report, unsigned int bits) {
   }
 }
 
-// A lift's outcome.
-enum LiftResult : int { lift_unchanged = 0, lift_changed = 1, lift_deferred = 2 };
+// A lift's outcome. A two-sided lift that raised one class of measures only
+// says which, so that a pass can leave that class's change to the next pass.
+enum LiftResult : int {
+  lift_unchanged = 0,
+  lift_changed = 1,  // a decision, or a raise of every class the lift keeps
+  lift_deferred = 2,
+  lift_raised_odd_only = 3,
+  lift_raised_even_only = 4
+};
+
+__device__ inline bool lift_changed_row(int result) { return result == lift_changed || result >= lift_raised_odd_only; }
+
+// Whether a pass that follows the class `follow` chains on to the
+// predecessors of a lift with this result.
+__device__ inline bool lift_followed(int result, unsigned int follow) {
+  if (follow == 0 || result == lift_changed) return true;
+  return result == (follow == raised_odd_class ? lift_raised_odd_only : lift_raised_even_only);
+}
 
 // Lifts a chain runs at most per thread and launch (unless the host says
 // otherwise), and nodes it may hold.
@@ -144,7 +161,7 @@ __device__ int lift_holding_row(const Lifter& lifter, const LiftArgs& a, unsigne
   unsigned int seen = 0;
   if (!lock_row(version, seen)) return lift_deferred;
   const int result = lifter.lift_locked(a, v);
-  unlock_row(version, seen, result == lift_changed);
+  unlock_row(version, seen, lift_changed_row(result));
   return result;
 }
 
@@ -224,17 +241,21 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
       if (p.flags != nullptr) p.flags[v] = 1;
       continue;
     }
+    // A raise of the class the pass does not follow reaches the
+    // predecessors through the next pass; its class bit in the report keeps
+    // that class from being taken as stable meanwhile.
+    const bool followed = p.chain && lift_followed(result, p.follow);
     const unsigned int begin = p.pred_begin[v];
     const unsigned int end = begin + p.n_pred[v];
     for (unsigned int e = begin; e < end; ++e) {
       const unsigned int u = p.pred_array[e];
       if (a.color[u] < 2) continue;  // decided: never lifted again
-      if (p.chain && depth < chain_stack) {
+      if (followed && depth < chain_stack) {
         stack[depth++] = u;
       } else {
         // Without a chain the node is lifted by the next pass (the flags
         // name it for a work-list pass), which the loop runs.
-        if (p.chain) deferred = true;
+        if (followed) deferred = true;
         if (p.flags != nullptr) p.flags[u] = 1;
       }
     }

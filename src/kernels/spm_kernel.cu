@@ -194,6 +194,7 @@ __device__ int SpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int v) co
   if (!raised_odd && !raised_even) return lift_unchanged;
   work_counters::count(work_counters::raise);
   report_pass(a.report, (raised_odd ? raised_odd_class : 0u) | (raised_even ? raised_even_class : 0u));
+  if (raised_odd != raised_even) return raised_odd ? lift_raised_odd_only : lift_raised_even_only;
   return lift_changed;
 }
 
