@@ -261,12 +261,12 @@ TEST_F(SpmLists, CompactionKeepsTheUndecidedNodesInTheirOrder) {
   EXPECT_EQ(memory.work_list_next, former);
 }
 
-// Colours 3, 2 and 1 are ranks 1, 2 and 3 (top_parity 1). 25 nodes of colour
-// 3 loop to themselves: their measures reach the bound 25 and they are won by
-// Odd in the 26th iteration. 40 nodes of colour 2 loop to themselves and are
-// won by Even in the 41st. All other nodes (colour 1, Odd's) lead to one of
-// the first 25 and follow them in the 26th or 27th iteration. So nothing is
-// decided before the 26th iteration, and only the 40 are left after the 27th.
+// Colours 3, 2 and 1 are ranks 1, 2 and 3 (top_parity 1). 30 nodes of colour
+// 3 loop to themselves: their measures reach the bound 30 and they are won by
+// Odd in the 31st iteration. 40 nodes of colour 2 loop to themselves and would
+// be won by Even in the 41st. All other nodes (colour 1, Odd's) lead to one of
+// the first 30 and follow them in the 31st or 32nd iteration. So nothing is
+// decided before the 31st iteration, and only the 40 are left after the 32nd.
 TestGame slow_game(uint32_t n) {
   TestGame g;
   for (uint32_t v = 0; v < 30; ++v) g.add_node(3, 0, {v});
