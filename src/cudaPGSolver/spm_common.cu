@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <thrust/execution_policy.h>
-#include <thrust/functional.h>
-#include <thrust/scan.h>
-
 #include "common/check_cuda.h"
 #include "common/device_array.h"
 #include "common/launch.h"
@@ -72,21 +68,16 @@ ColorRanks prepare_color_ranks(DeviceMemoryPtr& memory, const ParityGame& game) 
 
 void count_color_ranks(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t valuation_dim) {
   memory.allocate_rank_counter(valuation_dim);
-  ScratchArray<unsigned int> temp(n_nodes);
-  for (uint32_t i = 1; i < valuation_dim; ++i) {
-    uint32_t count = 0;
-    if (n_nodes == 0) {
-      // No last element to take: the rank is empty.
-      copy_array<Space::device, Space::host>(memory.rank_counter + i, &count, 1);
-    } else {
-      launch_kernel(kernel::preproc::old::count_rank, blocks_for(n_nodes, aux_block), aux_block, 0, temp.ptr,
-                    static_cast<const color_t*>(memory.color), static_cast<unsigned short>(i), n_nodes);
-      thrust::inclusive_scan(thrust::device, temp.ptr, temp.ptr + n_nodes, temp.ptr, thrust::plus<unsigned int>());
-      copy_array<Space::device, Space::device>(memory.rank_counter + i, temp.ptr + (n_nodes - 1), 1);
-      copy_array<Space::host, Space::device>(&count, memory.rank_counter + i, 1);
-    }
-    std::cerr << "There are " << count << " nodes of color rank " << i << std::endl;
-  }
+  // One counting pass for all ranks: a pass per rank cost more than the
+  // lifting itself on small games with many colours.
+  check_cuda(cudaMemset(memory.rank_counter, 0, static_cast<std::size_t>(valuation_dim) * 4),
+             "error while clearing rank_counter");
+  launch_kernel(kernel::preproc::old::count_ranks, blocks_for(n_nodes, aux_block), aux_block, 0, memory.rank_counter,
+                static_cast<const color_t*>(memory.color), n_nodes);
+  std::vector<uint32_t> counts(valuation_dim);
+  copy_array<Space::host, Space::device>(counts.data(), memory.rank_counter, valuation_dim);
+  for (uint32_t i = 1; i < valuation_dim; ++i)
+    std::cerr << "There are " << counts[i] << " nodes of color rank " << i << std::endl;
 }
 
 void check_spm_node_count(uint32_t n_nodes) {

@@ -1,3 +1,4 @@
+#include "common/check_cuda.h"
 #include "common/device_flag.h"
 #include "common/launch.h"
 #include "cudaPGSolver/spm_loops.h"
@@ -13,8 +14,8 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
   // A raised node's predecessors are lifted by the raising thread's chain;
   // the flags name only the nodes whose lift had to wait, and each pass after
   // the first lifts just those.
-  launch_kernel(kernel::zero_mem, blocks_for(n + 1, 256), 256, 0, memory.work_list_permutation, n + 1);
-  check_launch("kernel::zero_mem");
+  check_cuda(cudaMemsetAsync(memory.work_list_permutation, 0, (static_cast<std::size_t>(n) + 1) * 4, 0),
+             "error while clearing the work list flags");
   const kernel::LiftArgs args = spm_lift_args(memory, n, launch);
   bool first = true;
   for (SpmSchedule schedule(variant.one_sided);; schedule.next()) {

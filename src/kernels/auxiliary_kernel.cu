@@ -63,6 +63,11 @@ __global__ void count_rank(unsigned int* out, const unsigned short* color, unsig
   if (i < n) out[i] = (color[i] >> 1) == rank ? 1u : 0u;
 }
 
+__global__ void count_ranks(unsigned int* counts, const unsigned short* color, unsigned int n) {
+  const unsigned int i = global_index();
+  if (i < n) atomicAdd(counts + (color[i] >> 1), 1u);
+}
+
 }  // namespace old
 }  // namespace preproc
 

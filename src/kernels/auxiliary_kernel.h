@@ -43,6 +43,9 @@ __global__ void set_colors(unsigned short* color, const unsigned short* map, uns
 // out[i] = 1 when node i has colour rank `rank` (colour >> 1), else 0.
 __global__ void count_rank(unsigned int* out, const unsigned short* color, unsigned short rank, unsigned int n);
 
+// counts[color[i] >> 1] += 1 for every node i < n: all ranks in one pass.
+__global__ void count_ranks(unsigned int* counts, const unsigned short* color, unsigned int n);
+
 }  // namespace old
 }  // namespace preproc
 
