@@ -7,7 +7,7 @@
 // issue thousands of short launches, and waking a pool of threads for each of
 // them would be measured instead of the solvers.
 //
-// With --game FILE [--algs 0,1,...,20] [--repeat K] it solves one game file
+// With --game FILE [--algs 0,1,...,20] [--repeat K] [--workers W] it solves one game file
 // with each named solver and with the textbook yardstick (textbook_spm.h)
 // instead, and prints one JSON line per solver: the least solve time of K
 // runs, the lifting launches, the nodes handed to lifting threads, and (host
@@ -238,9 +238,11 @@ int run_game_file(int argc, char** argv) {
   std::string path;
   std::vector<unsigned int> algs = {0, 1, 2, 3, 4, 5, 20};
   int repeat = 1;
+  int workers = 1;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--game") == 0) path = argv[i + 1];
     if (std::strcmp(argv[i], "--repeat") == 0) repeat = std::max(1, std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--workers") == 0) workers = std::max(1, std::atoi(argv[i + 1]));
     if (std::strcmp(argv[i], "--algs") == 0) {
       algs.clear();
       std::stringstream list(argv[i + 1]);
@@ -248,7 +250,9 @@ int run_game_file(int argc, char** argv) {
     }
   }
 #if defined(PG_HOST_BACKEND)
-  hostrt::set_worker_threads(1);
+  hostrt::set_worker_threads(workers);
+#else
+  (void)workers;
 #endif
   ParityGame game;
   game.load(path);

@@ -85,14 +85,22 @@ class PassBatch {
 // change. loop names the loop in failures (null: the flag's name). Returns
 // the number of passes run. Only for loops whose passes are monotone towards
 // a fixpoint, where a pass past it changes nothing.
+//
+// With last_pass_decides, only a batch's last pass has to leave the flag
+// unset: for loops whose every pass visits every element, so that one pass
+// without a change is at the fixpoint, and whose kernels may also set the
+// flag for work they put off now and then (a whole batch without any would
+// be waited for a long time).
 template <class Pass>
 std::size_t run_until_unchanged(DeviceFlag& flag, const char* loop, Pass&& pass,
-                                unsigned int largest_batch = PassBatch::default_largest) {
+                                unsigned int largest_batch = PassBatch::default_largest,
+                                bool last_pass_decides = false) {
   PassBatch batch(largest_batch);
   std::size_t passes = 0;
   for (;;) {
-    flag.clear(loop);
+    if (!last_pass_decides) flag.clear(loop);
     for (unsigned int i = 0; i < batch.size(); ++i) {
+      if (last_pass_decides && i + 1 == batch.size()) flag.clear(loop);
       pass();
       flag.check_launch(loop);
     }

@@ -123,13 +123,17 @@ __device__ int lift_locked(int* B, bool* go_on, int* valuation, unsigned int* ve
   const uint32_t m = c >= 3 ? (c - 3u) / 2u : 0u;
   const int s = o == 0 ? -1 : 1;
   const uint32_t group = scc_id[v];
-  for (uint32_t k = 0; k <= m; ++k) B[k] = 0;
-  if (o == 0) B[0] = static_cast<int>(count) + 1;
+  const auto start = [&] {
+    for (uint32_t k = 0; k <= m; ++k) B[k] = 0;
+    if (o == 0) B[0] = static_cast<int>(count) + 1;
+  };
+  start();
   int* own = valuation + static_cast<std::size_t>(v - first) * n_ranks;
 
   const uint32_t begin = succ_begin[v];
   uint32_t end = begin + n_succ[v];
   uint32_t j = begin;
+  unsigned int retries = 0;
   while (j < end) {
     const uint32_t w = succ_array[j];
     const color_t cw = color[w];
@@ -166,8 +170,11 @@ __device__ int lift_locked(int* B, bool* go_on, int* valuation, unsigned int* ve
       B[k] = xk;
     }
     if (other && !end_row_read(versions + (w - first), seen)) {
+      // w was written meanwhile: B may hold a torn row. Walk again.
       n_succ[v] = end - begin;
-      return lift_deferred;
+      if (++retries > row_retries) return lift_deferred;
+      j = begin;
+      start();
     }
   }
   n_succ[v] = end - begin;

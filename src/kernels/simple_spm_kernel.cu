@@ -30,6 +30,12 @@ struct MergeOneSided {
   int* best;
   unsigned int c;
   int sign;
+  unsigned int dim;
+  int first;  // what best's most significant component starts at
+  __device__ void start() const {
+    for (unsigned int i = 2; i < dim; i += 2) best[i] = 0;
+    best[2] = first;
+  }
   template <class Row>
   __device__ void operator()(Row row) const {
     merge_one_sided(best, row, c, sign);
@@ -214,12 +220,12 @@ __device__ int SimpleSpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int
 
   PG_DYNAMIC_SHARED(int, nxt_buffer);
   int* best = nxt_buffer + threadIdx.x * dim;
-  for (unsigned int i = 2; i < dim; i += 2) best[i] = 0;
-  if (o == a.top_parity && a.color[v] > 3) best[2] = static_cast<int>(a.n_nodes + 1);
+  // v's owner minimising: the first successor's measure wins.
+  const int first = o == a.top_parity && a.color[v] > 3 ? static_cast<int>(a.n_nodes + 1) : 0;
   const int sign = o == a.top_parity ? -1 : 1;
   int* own = a.valuation + static_cast<std::size_t>(v) * dim;
 
-  const int walked = merge_successors(a, v, b, end, own, MergeOneSided{best, c, sign});
+  const int walked = merge_successors(a, v, b, end, own, MergeOneSided{best, c, sign, dim, first});
   if (walked != successors_merged) return walked;
   work_counters::count(work_counters::lift);
   if (end == b) {

@@ -21,6 +21,11 @@
 //    the loop going, and a raised node's predecessors are lifted after the
 //    raise is visible, so no change is lost: the loop ends only after a
 //    pass in which no node changed and none was deferred.
+//  - Rows are held for one lift only, so a lift first waits a while for a
+//    held row and reads a torn row again before it defers. Deferring at
+//    once kept the loop going for as long as any two threads of a pass met
+//    at a row, which with many threads is nearly every pass, fixed point
+//    or not (every lift holds its row, changed or not).
 #include <cstddef>
 
 #include "common/memory_fence.h"
@@ -110,16 +115,34 @@ __device__ inline bool lift_followed(int result, unsigned int follow) {
 const unsigned int default_chain_budget = 4096;
 const unsigned int chain_stack = 256;
 
+// How often a lift polls a held row before it gives up on it, and how often
+// it takes a torn row again or retries a contended lock.
+const unsigned int row_wait_polls = 1u << 14;
+const unsigned int row_retries = 4;
+
 __device__ inline unsigned int load_version(const unsigned int* version) {
   return *static_cast<const volatile unsigned int*>(version);
 }
 
+// The row's version once no thread holds it, or an odd one after
+// row_wait_polls polls.
+__device__ inline unsigned int wait_for_row(const unsigned int* version) {
+  unsigned int seen = load_version(version);
+  for (unsigned int poll = 0; (seen & 1u) != 0 && poll < row_wait_polls; ++poll) seen = load_version(version);
+  return seen;
+}
+
 // Takes the row's write lock; seen is the even version it had.
 __device__ inline bool lock_row(unsigned int* version, unsigned int& seen) {
-  seen = load_version(version);
-  if ((seen & 1u) != 0 || atomicCAS(version, seen, seen + 1u) != seen) return false;
-  device_memory_fence();
-  return true;
+  for (unsigned int attempt = 0; attempt < row_retries; ++attempt) {
+    seen = wait_for_row(version);
+    if ((seen & 1u) != 0) return false;
+    if (atomicCAS(version, seen, seen + 1u) == seen) {
+      device_memory_fence();
+      return true;
+    }
+  }
+  return false;
 }
 
 // Releases it; a new version tells readers that the row changed.
@@ -130,7 +153,7 @@ __device__ inline void unlock_row(unsigned int* version, unsigned int seen, bool
 
 // A consistent read of another node's row lies between these two calls.
 __device__ inline bool begin_row_read(const unsigned int* version, unsigned int& seen) {
-  seen = load_version(version);
+  seen = wait_for_row(version);
   device_memory_fence();
   return (seen & 1u) == 0;
 }
@@ -173,14 +196,18 @@ const int successors_merged = 3;
 // successors won by the opponent are dropped (the last one takes their place
 // in [b, end)), a successor won by v's owner decides v at once, and every
 // other successor's row is merged into the best measure by merge(row), read
-// between the row's version checks. Returns lift_changed when v was decided,
-// lift_deferred when a row was being written (v is lifted again later), and
-// successors_merged otherwise; n_succ[v] is kept in step with end.
+// between the row's version checks; merge.start() clears the best measure
+// before the walk and before a walk taken again after a torn read. Returns
+// lift_changed when v was decided, lift_deferred when a row stayed held or
+// torn (v is lifted again later), and successors_merged otherwise; n_succ[v]
+// is kept in step with end.
 template <class Merge>
 __device__ int merge_successors(const LiftArgs& a, unsigned int v, unsigned int b, unsigned int& end, const int* own,
                                 const Merge& merge) {
   const unsigned int o = a.owner[v];
   unsigned int e = b;
+  unsigned int retries = 0;
+  merge.start();
   while (e < end) {
     const unsigned int w = a.succ_array[e];
     const unsigned int cw = a.color[w];
@@ -202,12 +229,19 @@ __device__ int merge_successors(const LiftArgs& a, unsigned int v, unsigned int 
     } else {
       const unsigned int* version = a.versions + static_cast<std::size_t>(w) * a.valuation_dim;
       unsigned int seen = 0;
-      const bool readable = begin_row_read(version, seen);
-      if (readable) merge(static_cast<const volatile int*>(a.valuation + static_cast<std::size_t>(w) * a.valuation_dim));
-      if (!readable || !end_row_read(version, seen)) {
-        // w is being written: its row may be torn. Lift v again later.
+      if (!begin_row_read(version, seen)) {
+        // w stays held: lift v again later.
         a.n_succ[v] = end - b;
         return lift_deferred;
+      }
+      merge(static_cast<const volatile int*>(a.valuation + static_cast<std::size_t>(w) * a.valuation_dim));
+      if (!end_row_read(version, seen)) {
+        // w was written meanwhile: the best measure may hold a torn row.
+        a.n_succ[v] = end - b;
+        if (++retries > row_retries) return lift_deferred;
+        e = b;
+        merge.start();
+        continue;
       }
     }
     ++e;

@@ -29,11 +29,18 @@ __device__ inline void merge_two_sided(int* best, Row row, unsigned int c, int s
   }
 }
 
-// merge_two_sided on the rows of a lift's successors.
+// merge_two_sided on the rows of a lift's successors; the class that v's
+// owner minimises starts at infinity, so that the first successor wins it.
 struct MergeTwoSided {
   int* best;
   unsigned int c;
   int sign_odd;
+  unsigned int minimised;
+  int infinity;
+  __device__ void start() const {
+    for (unsigned int i = 0; i <= c; ++i) best[i] = 0;
+    if (minimised <= c) best[minimised] = infinity;
+  }
   template <class Row>
   __device__ void operator()(Row row) const {
     merge_two_sided(best, row, c, sign_odd);
@@ -167,13 +174,12 @@ __device__ int SpmInPlaceLift::lift_locked(const LiftArgs& a, unsigned int v) co
 
   PG_DYNAMIC_SHARED(int, nxt_buffer);
   int* best = nxt_buffer + threadIdx.x * dim;
-  for (unsigned int i = 0; i <= c; ++i) best[i] = 0;
   const unsigned int minimised = o == a.top_parity ? 2u : 1u;
-  if (minimised <= c) best[minimised] = static_cast<int>(a.n_nodes + 1);
   const int sign_odd = o == a.top_parity ? 1 : -1;
   int* own = a.valuation + static_cast<std::size_t>(v) * dim;
 
-  const int walked = merge_successors(a, v, b, end, own, MergeTwoSided{best, c, sign_odd});
+  const int walked = merge_successors(a, v, b, end, own,
+                                      MergeTwoSided{best, c, sign_odd, minimised, static_cast<int>(a.n_nodes + 1)});
   if (walked != successors_merged) return walked;
   work_counters::count(work_counters::lift);
   if (end == b) {

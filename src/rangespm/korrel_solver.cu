@@ -162,8 +162,9 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
                 game.succ_begin, static_cast<const uint32_t*>(game.succ_array));
   check_last_error("Korrel::solve_range: listing predecessors failed: ");
 
-  // Passes run in batches between two reads of go_on: passes after the
-  // fixed point change nothing. Chains are short in the first batches.
+  // Passes run in batches between two reads of go_on; every pass lifts every
+  // node of the range, so a batch whose last pass changed and put off
+  // nothing ends the loop. Chains are short in the first batches.
   unsigned int batch_pass = 0;
   run_until_unchanged(go_on, "Korrel::solve_range", [&] {
     const unsigned int budget = std::min(4096u, 64u << std::min(2u * (batch_pass++ / 4), 6u));
@@ -174,7 +175,7 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
                   static_cast<const uint32_t*>(pred_array.get()), budget);
     // A refused launch would leave go_on false and the range undecided.
     check_last_error("Korrel::solve_range: lifting pass failed: ");
-  });
+  }, PassBatch::default_largest, true);
   launch_kernel(kernel::small_progress_measure::finalize_range, grid, block, shared_bytes,
                 static_cast<const int*>(read), n_ranks, count, first, game.color, game.owner, game.n_succ,
                 game.succ_begin, game.succ_array, game.scc_id);

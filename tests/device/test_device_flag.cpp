@@ -20,6 +20,8 @@ __global__ void climb(unsigned int* value, const unsigned int* limit, unsigned i
   *changed = true;
 }
 
+__global__ void put_off_work(bool* changed) { *changed = true; }
+
 struct Climb {
   std::vector<unsigned int> value, limit;
   void pass(bool* changed) {
@@ -59,6 +61,24 @@ TEST_F(Flag, BatchesGrowToTheLargestAndTheLoopReachesItsFixpoint) {
   EXPECT_EQ(c.value, c.limit);
   flag.release();
   EXPECT_EQ(hostrt::live_allocations(), 0u);
+}
+
+TEST_F(Flag, WhenTheLastPassDecidesWorkPutOffEarlierInABatchDoesNotHoldTheLoop) {
+  // Passes that set the flag now and then for work put off (here every
+  // third pass, as threads that met at a row do) after the fixpoint: a whole
+  // batch without a set flag never comes, one last pass without one does.
+  Climb c{std::vector<unsigned int>(50, 0), std::vector<unsigned int>(50, 5)};
+  DeviceFlag flag("climb");
+  unsigned int pass = 0;
+  const auto put_off = [&] {
+    c.pass(flag.get());
+    if (++pass % 3 == 1) launch_kernel(put_off_work, 1, 1, 0, flag.get());
+  };
+  // Batches of 1, 2, 4 and 8 passes: passes 1 to 5 climb, 7 puts off work,
+  // and the last pass of the batch of passes 8 to 15 changes nothing.
+  EXPECT_EQ(run_until_unchanged(flag, nullptr, put_off, PassBatch::default_largest, true), 15u);
+  EXPECT_EQ(c.value, c.limit);
+  flag.release();
 }
 
 TEST_F(Flag, EveryFailingCallStopsTheLoopNamingIt) {
