@@ -250,6 +250,14 @@ __device__ int merge_successors(const LiftArgs& a, unsigned int v, unsigned int 
   return successors_merged;
 }
 
+// Whether u is among the last chain_lookback nodes put on the chain.
+const unsigned int chain_lookback = 16;
+__device__ inline bool pending_in_chain(const unsigned int* stack, unsigned int depth, unsigned int u) {
+  for (unsigned int k = depth; k > 0 && k + chain_lookback > depth; --k)
+    if (stack[k - 1] == u) return true;
+  return false;
+}
+
 // Lifts v and, while lifts raise measures, their predecessors; nodes it
 // cannot lift now are deferred. Lift is a functor with
 // int operator()(const LiftArgs&, unsigned int v) const returning a LiftResult.
@@ -284,6 +292,9 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
     for (unsigned int e = begin; e < end; ++e) {
       const unsigned int u = p.pred_array[e];
       if (a.color[u] < 2) continue;  // decided: never lifted again
+      // A node already near the top of the chain is lifted soon anyway,
+      // after this raise: lifting it twice would raise it twice by a step.
+      if (pending_in_chain(stack, depth, u)) continue;
       if (followed && depth < chain_stack) {
         stack[depth++] = u;
       } else {
