@@ -239,7 +239,7 @@ __global__ void iteration_range_in_place(bool* go_on, int* valuation, unsigned i
     *go_on = true;
     if (result == lift_deferred || pred_begin == nullptr) continue;
     for (uint32_t e = pred_begin[v - first]; e < pred_begin[v - first + 1] && depth < chain_stack; ++e)
-      if (color[pred_array[e]] >= 2) stack[depth++] = pred_array[e];
+      if (color[pred_array[e]] >= 2 && !pending_in_chain(stack, depth, pred_array[e])) stack[depth++] = pred_array[e];
   }
 }
 

@@ -112,7 +112,7 @@ __device__ inline bool lift_followed(int result, unsigned int follow) {
 
 // Lifts a chain runs at most per thread and launch (unless the host says
 // otherwise), and nodes it may hold.
-const unsigned int default_chain_budget = 4096;
+const unsigned int default_chain_budget = 1u << 18;
 const unsigned int chain_stack = 256;
 
 // How often a lift polls a held row before it gives up on it, and how often
