@@ -36,9 +36,11 @@ def parse_range(text):
     return values
 
 
-def run_bench(bench, game, algs, repeat, timeout):
+def run_bench(bench, game, algs, repeat, timeout, yardstick=True):
     """The JSON lines of one bench_spm run, or None when it ran out of time."""
-    command = [bench, "--game", game, "--algs", ",".join(str(a) for a in algs), "--repeat", str(repeat)]
+    command = [bench, "--game", game, "--algs", ",".join(str(a) for a in algs) or "none", "--repeat", str(repeat)]
+    if not yardstick:
+        command += ["--yardstick", "off"]
     try:
         done = subprocess.run(command, capture_output=True, text=True, timeout=timeout)
     except subprocess.TimeoutExpired:
@@ -48,20 +50,21 @@ def run_bench(bench, game, algs, repeat, timeout):
 
 
 def solve_game(bench, game, algs, repeat, timeout):
-    """Yardstick and solver lines for one game; a solver that runs past the
-    time limit gets a line with "timeout"."""
+    """Yardstick and solver lines for one game; one that runs past the time
+    limit gets a line with "timeout". When the whole run is too long, each
+    runs on its own, the solvers without the yardstick (their "agrees" is then
+    whether they agree with each other)."""
     lines = run_bench(bench, game, algs, repeat, timeout * (len(algs) + 1))
     if lines is not None:
         return lines
-    lines = []
+    got = run_bench(bench, game, [], repeat, timeout)
+    lines = got if got is not None else [{"alg": "yardstick", "timeout": timeout}]
     for alg in algs:
-        got = run_bench(bench, game, [alg], repeat, timeout)
+        got = run_bench(bench, game, [alg], repeat, timeout, yardstick=False)
         if got is None:
             lines.append({"alg": alg, "timeout": timeout})
             continue
-        if not any(line["alg"] == "yardstick" for line in lines):
-            lines.extend(line for line in got if line["alg"] == "yardstick")
-        lines.extend(line for line in got if line["alg"] != "yardstick")
+        lines.extend(got)
     return lines
 
 
@@ -130,18 +133,23 @@ def print_table(results, algs, out_dir, note):
     table = [header, "|" + "---|" * (5 + len(algs))]
     worst = {a: 0.0 for a in algs}
     failures = []
+    notes = []
     for key in sorted(rows):
         seeds = rows[key]
         yard_max = 0.0
+        yard_past = 0
         cells = {a: [0.0, 0.0, 0.0, ""] for a in algs}
         for seed, lines in seeds.items():
             yard = next((l for l in lines if l["alg"] == "yardstick"), None)
-            if yard is None:
-                # Every run of this game ran out of time, the yardstick's included.
-                failures.append("N=%d P=%d L-H=%s seed %d: the yardstick itself ran past the time limit" %
-                                (key[0], key[1], key[2], seed))
-                continue
-            yard_max = max(yard_max, yard["seconds"])
+            past_limit = yard is None or "timeout" in yard
+            if past_limit:
+                # The solvers are then timed and compared with each other only.
+                yard_past += 1
+                notes.append("N=%d P=%d L-H=%s seed %d: the yardstick ran past the time limit" %
+                             (key[0], key[1], key[2], seed))
+            else:
+                yard_max = max(yard_max, yard["seconds"])
+            answers = {l.get("winners") for l in lines if l["alg"] != "yardstick" and "timeout" not in l}
             for line in lines:
                 alg = line["alg"]
                 if alg == "yardstick" or alg not in cells:
@@ -150,21 +158,25 @@ def print_table(results, algs, out_dir, note):
                     cells[alg][3] = " (timeout)"
                     failures.append("alg %d timed out on N=%d P=%d L-H=%s seed %d" % (alg, key[0], key[1], key[2], seed))
                     continue
-                if not line.get("agrees", False):
+                agrees = len(answers) == 1 if past_limit else line.get("agrees", False)
+                if not agrees:
                     cells[alg][3] = " (WRONG)"
                     failures.append("alg %d disagrees on N=%d P=%d L-H=%s seed %d" % (alg, key[0], key[1], key[2], seed))
+                cells[alg][2] = max(cells[alg][2], line["seconds"])
+                if past_limit:
+                    continue
                 # The yardstick's clock cannot tell times below a microsecond apart.
                 ratio = line["seconds"] / max(yard["seconds"], 1e-6)
                 cells[alg][0] = max(cells[alg][0], ratio)
                 cells[alg][1] = max(cells[alg][1], line["lifts"] / max(yard["lifts"], 1))
-                cells[alg][2] = max(cells[alg][2], line["seconds"])
                 worst[alg] = max(worst[alg], ratio)
-        table.append("| %d | %d | %s | %d | %.4f | " % (key[0], key[1], key[2], len(seeds), yard_max) + " | ".join(
+        yard_cell = "%.4f" % yard_max + (" (%d past the limit)" % yard_past if yard_past else "")
+        table.append("| %d | %d | %s | %d | %s | " % (key[0], key[1], key[2], len(seeds), yard_cell) + " | ".join(
             "%.1f / %.1f / %.3f%s" % (cells[a][0], cells[a][1], cells[a][2], cells[a][3]) for a in algs) + " |")
     summary = ["", "Largest time ratio over the sweep: " + ", ".join("alg %d %.1f" % (a, worst[a]) for a in algs) + "."]
     if note:
         summary.append(note)
-    summary += failures
+    summary += notes + failures
     text = "\n".join(table + summary) + "\n"
     with open(os.path.join(out_dir, "results.md"), "w") as out:
         out.write(text)
