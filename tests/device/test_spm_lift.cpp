@@ -275,6 +275,25 @@ TestGame slow_game(uint32_t n) {
   return g;
 }
 
+TEST_F(SpmLists, ALongLoneClimbTakesFewPassesOverTheWholeGame) {
+  hostrt::set_worker_threads(1);
+  // Colours 8 .. 1 are ranks 1 .. 8 (top_parity 0). Node 1 (colour 1) loops
+  // to itself and climbs alone through 31^4 = 923,521 one-sided measures
+  // before top: each of colours 7, 5, 3 and 1 has 30 nodes. Every other node
+  // leads to the sink, node 0. Budgets that grow past 4096 lifts per chain
+  // take a few dozen passes; a chain of 4096 lifts would need over 225.
+  TestGame g;
+  g.add_node(8, 0, {0});
+  g.add_node(1, 1, {1});
+  for (unsigned int c = 1; c <= 7; ++c)
+    for (unsigned int k = (c % 2 == 1 ? 30u : 1u) - (c == 1 ? 1u : 0u); k > 0; --k) g.add_node(c, 0, {0});
+  const SpmRun run = run_spm(3, g);
+  const std::vector<uint8_t> winners = reference_solve(g);
+  EXPECT_EQ(run.color, std::vector<color_t>(winners.begin(), winners.end()));
+  EXPECT_EQ(run.color[1], 1);
+  EXPECT_LE(run.stats.iterations, 63u);
+}
+
 TEST_F(SpmLists, ActiveListIsCompactedOnlyWhileTheLaunchOutgrowsTheMultiprocessors) {
   cudaDeviceProp fourteen = hostrt::default_device_properties();
   fourteen.multiProcessorCount = 14;
