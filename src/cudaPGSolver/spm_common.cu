@@ -163,14 +163,17 @@ unsigned int SpmSchedule::passes() const {
 }
 
 uint32_t SpmSchedule::budget() const {
-  // The one-sided measure grows to the full budget: a measure that climbs
-  // alone through millions of values would otherwise take as many passes
-  // over all nodes. The two-sided one starts lower and stops at 4096 lifts:
-  // its class that is not stable yet may be climbing towards top, and big
-  // budgets only let it run on.
-  const unsigned int steps = std::min(growth(), one_sided_ ? 6u : 4u);
+  // The two-sided measure starts lower: its class that is not stable yet may
+  // be climbing towards top, and big budgets only let it run on.
+  const unsigned int steps = std::min(growth(), one_sided_ && lone_climb_ ? 6u : 4u);
   const uint64_t growing = (one_sided_ ? 64ull : 16ull) << (2 * steps);
-  return growing < chain_budget ? static_cast<uint32_t>(growing) : chain_budget;
+  const uint64_t most = std::min<uint64_t>(growing, one_sided_ && lone_climb_ ? chain_budget : 4096u);
+  return most < chain_budget ? static_cast<uint32_t>(most) : chain_budget;
+}
+
+void SpmSchedule::next(uint32_t report) {
+  ++batch_;
+  lone_climb_ = (report >> kernel::budget_cut_shift) <= lone_climb_chains;
 }
 
 unsigned int SpmSchedule::follow() const {

@@ -103,8 +103,13 @@ void set_spm_chain_budget(uint32_t lifts);
 // the pass report (which covers a batch's last pass only), the chain budget
 // of their passes and the class of measures their chains follow.
 //
-// Budgets start small and grow fourfold per batch up to the full budget, so
-// that no class runs far in the chains before a stable class is seen. The
+// Budgets start small and grow fourfold per batch, so that no class runs far
+// in the chains before a stable class is seen: up to 4096 lifts, and further
+// (up to the full budget) for the one-sided measure while at most
+// lone_climb_chains chains of a batch's last pass ran out of budget, a
+// measure climbing alone through millions of values, which would otherwise
+// take as many passes over all nodes. With many chains cut short, longer
+// chains only raise the same nodes more often by small steps. The
 // two classes of the two-sided measure take turns, starting with the
 // one-sided measure's class, each with its own growing budget: the loop ends
 // when either class is stable, and the raises of the class a batch does not
@@ -117,12 +122,16 @@ class SpmSchedule {
   unsigned int passes() const;
   uint32_t budget() const;
   unsigned int follow() const;  // a kernel::PassReport class bit, 0 for both
-  void next() { ++batch_; }
+  // The next batch, after one whose last pass reported `report`.
+  void next(uint32_t report);
+
+  static const unsigned int lone_climb_chains = 2;
 
  private:
   unsigned int growth() const { return one_sided_ ? batch_ : batch_ / 2; }
   bool one_sided_;
   unsigned int batch_ = 0;
+  bool lone_climb_ = false;
 };
 
 // Device steps of the iteration loops; every status is checked.

@@ -13,7 +13,8 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
   kernel::PassArgs pass = spm_pass_args(memory, kernel::every_node, nullptr, n, nullptr);
   // Extra passes after the fixed point change nothing: several run between
   // two reads of the pass report.
-  for (SpmSchedule schedule(variant.one_sided);; schedule.next()) {
+  SpmSchedule schedule(variant.one_sided);
+  for (;;) {
     pass.budget = schedule.budget();
     pass.follow = schedule.follow();
     for (unsigned int i = 0; i < schedule.passes(); ++i) {
@@ -22,6 +23,7 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n);
     }
     const uint32_t report = read_pass_report(memory);
+    schedule.next(report);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
     if (spm_worth_checking(variant.one_sided, report)) {
       // One pass over every undecided node without chains, to see whether

@@ -16,7 +16,8 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
   uint32_t count = n;
   uint32_t since_compaction = 0;
   unsigned int grid = blocks_for(count, launch.block_size);
-  for (SpmSchedule schedule(variant.one_sided);; schedule.next()) {
+  SpmSchedule schedule(variant.one_sided);
+  for (;;) {
     for (unsigned int i = 0; i < schedule.passes(); ++i) {
       // The report covers the batch's last pass: see SpmSchedule.
       if (i + 1 == schedule.passes()) clear_pass_report(memory);
@@ -33,6 +34,7 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, count);
     }
     const uint32_t report = read_pass_report(memory);
+    schedule.next(report);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
     if (spm_worth_checking(variant.one_sided, report)) {
       // One pass over every undecided node without chains, to see whether

@@ -18,7 +18,8 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
              "error while clearing the work list flags");
   const kernel::LiftArgs args = spm_lift_args(memory, n, launch);
   bool first = true;
-  for (SpmSchedule schedule(variant.one_sided);; schedule.next()) {
+  SpmSchedule schedule(variant.one_sided);
+  for (;;) {
     for (unsigned int i = 0; i < schedule.passes(); ++i) {
       // The report covers the batch's last pass: see SpmSchedule.
       if (i + 1 == schedule.passes()) clear_pass_report(memory);
@@ -30,6 +31,7 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n);
     }
     const uint32_t report = read_pass_report(memory);
+    schedule.next(report);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
     if (spm_worth_checking(variant.one_sided, report)) {
       // One pass over every undecided node without chains, to see whether

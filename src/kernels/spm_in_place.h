@@ -81,6 +81,17 @@ enum PassReport : unsigned int {
   decided_node = 8
 };
 
+// The report's upper half counts the chains that ran out of budget (up to
+// about budget_cuts_counted): one or two tell a lone long climb from many
+// chains cut short.
+const unsigned int budget_cut_shift = 16;
+const unsigned int budget_cuts_counted = 255;
+
+__device__ inline void count_budget_cut(unsigned int* report) {
+  if ((*static_cast<volatile unsigned int*>(report) >> budget_cut_shift) < budget_cuts_counted)
+    atomicAdd(report, 1u << budget_cut_shift);
+}
+
 __device__ inline void report_pass(unsigned int* report, unsigned int bits) {
   // Most reports repeat a bit that is set already; only new bits pay for the atomic.
   unsigned int seen = *static_cast<volatile unsigned int*>(report);
@@ -268,6 +279,7 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
   unsigned int lifts = 0;
   bool any = false;
   bool deferred = false;
+  bool cut = false;
   stack[depth++] = start;
   while (depth > 0) {
     const unsigned int v = stack[--depth];
@@ -275,6 +287,8 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
     if (lifts < p.budget) {
       ++lifts;
       result = lift(a, v);
+    } else {
+      cut = true;
     }
     if (result == lift_unchanged) continue;
     any = true;
@@ -306,6 +320,7 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
     }
   }
   if (deferred) report_pass(a.report, deferred_lift);
+  if (cut) count_budget_cut(a.report);
   if (any) *p.go_on = true;
 }
 

@@ -17,7 +17,6 @@
 #include "common/device_flag.h"
 #include "common/launch.h"
 #include "kernels/kernel_spm.h"
-#include "kernels/spm_in_place.h"
 
 #ifndef PARALLEL_COUNT
 #define PARALLEL_COUNT 1
@@ -168,7 +167,7 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
   // nothing ends the loop. Chains are short in the first batches.
   unsigned int batch_pass = 0;
   run_until_unchanged(go_on, "Korrel::solve_range", [&] {
-    const unsigned int budget = std::min(kernel::default_chain_budget, 64u << std::min(2u * (batch_pass++ / 4), 12u));
+    const unsigned int budget = 64u << std::min(2u * (batch_pass++ / 4), 6u);
     launch_kernel(kernel::small_progress_measure::iteration_range_in_place, grid, block, shared_bytes, go_on.get(),
                   read, versions, static_cast<const uint32_t*>(rank_counter.get()), n_ranks, count, first, game.color,
                   static_cast<const uint8_t*>(game.owner), game.n_succ, game.succ_begin, game.succ_array,
