@@ -80,6 +80,9 @@ int main(int argc, char** argv) {
   register_family("recursiveladder_10", [] { return pggen::recursive_ladder_game(10); }, true);
   // Zielonka's algorithm would need 3 * 2^201 - 5 calls: only the others.
   register_family("recursiveladder_200", [] { return pggen::recursive_ladder_game(200); }, false);
+  // Small Zielonka-hard games: the race's own cost (its second lane) shows.
+  register_family("solitaire_16", [] { return pggen::solitaire_game(16); }, false);
+  register_family("oddladder_16", [] { return pggen::odd_ladder_game(16); }, false);
   register_family("jurdzinski_10_10", [] { return pggen::jurdzinski_game(10, 10); }, true);
   register_family("random_100000_4", [] { return pggen::random_game(100000, 4, 2, 5, 1); }, true);
   register_family("steady_100000_4", [] { return pggen::steady_game(100000, 4, 2, 5, 1); }, true);

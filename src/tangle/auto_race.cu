@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <exception>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <thrust/system_error.h>
@@ -143,9 +142,9 @@ RaceWinner race_on_device(cudaGpuArena& arena, uint32_t* strategy) {
   Race race;
   std::string failures[2];
   // The background lane gets a thread of its own, which its priority stays
-  // with; Zielonka's algorithm runs on the caller's thread, whose OpenMP
-  // workers already exist.
-  std::thread tangle(run_lane, 0, std::ref(tangle_game.view), std::ref(race), strategy, std::ref(failures[0]));
+  // with, started on the other core; Zielonka's algorithm runs on the
+  // caller's thread, whose OpenMP workers already exist.
+  LaneThread tangle([&] { run_lane(0, tangle_game.view, race, strategy, failures[0]); });
   run_lane(1, arena, race, strategy, failures[1]);
   tangle.join();
   const int first = race.first.load();

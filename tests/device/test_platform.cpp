@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sched.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -108,6 +109,26 @@ TEST_F(Platform, ABackgroundLaneRunsItsBlocksOnItsOwnThread) {
   });
   lane.join();
   EXPECT_EQ(std::count(ran_by.begin(), ran_by.end(), lane_id), static_cast<long>(blocks));
+}
+
+// A lane's thread starts off the caller's core but is not kept there: it
+// runs its body once, may then use every core the process may, and is joined.
+TEST_F(Platform, ALaneThreadRunsItsBodyOnceFreeToMove) {
+  cpu_set_t process_cores;
+  ASSERT_EQ(sched_getaffinity(0, sizeof process_cores, &process_cores), 0);
+  int runs = 0;
+  cpu_set_t lane_cores;
+  CPU_ZERO(&lane_cores);
+  {
+    LaneThread lane([&] {
+      ++runs;
+      (void)pthread_getaffinity_np(pthread_self(), sizeof lane_cores, &lane_cores);
+    });
+    lane.join();
+    EXPECT_EQ(runs, 1);
+  }
+  EXPECT_EQ(runs, 1) << "a second join does nothing";
+  EXPECT_TRUE(CPU_EQUAL(&lane_cores, &process_cores));
 }
 
 TEST_F(Platform, EmptyGridRunsNothingAndIsNoError) {
