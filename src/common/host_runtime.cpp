@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <thread>
 #include <vector>
 
@@ -38,7 +39,10 @@ hostrt::ThreadOrder order_from_environment() {
 }
 
 struct DeviceState {
-  std::mutex mutex;
+  // Copies and memsets only read the allocations and take it shared, so two
+  // host threads that copy side by side (the race of `auto`) do not queue on
+  // it; allocations, frees and settings take it alone.
+  std::shared_mutex mutex;
   std::map<const char*, std::size_t> allocations;  // start -> bytes
   std::size_t bytes_in_use = 0;
   std::size_t allocation_count = 0;
@@ -396,12 +400,12 @@ void reset_counters() {
 }
 
 void fail_allocation(std::size_t k) {
-  std::lock_guard<std::mutex> lock(state().mutex);
+  std::lock_guard<std::shared_mutex> lock(state().mutex);
   state().fail_allocation = k;
 }
 
 void set_byte_budget(std::size_t bytes) {
-  std::lock_guard<std::mutex> lock(state().mutex);
+  std::lock_guard<std::shared_mutex> lock(state().mutex);
   state().byte_budget = bytes;
 }
 
@@ -411,7 +415,7 @@ void set_device_properties(const cudaDeviceProp& prop) { state().properties = pr
 
 void reset() {
   DeviceState& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::shared_mutex> lock(s.mutex);
   s.allocation_count = 0;
   s.fail_allocation = 0;
   s.byte_budget = 0;
@@ -430,17 +434,17 @@ void reset() {
 }
 
 std::size_t allocation_count() {
-  std::lock_guard<std::mutex> lock(state().mutex);
+  std::shared_lock<std::shared_mutex> lock(state().mutex);
   return state().allocation_count;
 }
 
 std::size_t live_allocations() {
-  std::lock_guard<std::mutex> lock(state().mutex);
+  std::shared_lock<std::shared_mutex> lock(state().mutex);
   return state().allocations.size();
 }
 
 std::size_t bytes_in_use() {
-  std::lock_guard<std::mutex> lock(state().mutex);
+  std::shared_lock<std::shared_mutex> lock(state().mutex);
   return state().bytes_in_use;
 }
 
@@ -465,7 +469,7 @@ extern "C" cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device)
 extern "C" cudaError_t cudaMalloc(void** ptr, std::size_t bytes) {
   if (ptr == nullptr) return record(cudaErrorInvalidValue);
   DeviceState& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::shared_mutex> lock(s.mutex);
   *ptr = nullptr;
   if (no_device()) return record(cudaErrorNoDevice);
   if (bytes == 0) return cudaSuccess;
@@ -485,7 +489,7 @@ extern "C" cudaError_t cudaMalloc(void** ptr, std::size_t bytes) {
 extern "C" cudaError_t cudaFree(void* ptr) {
   if (ptr == nullptr) return cudaSuccess;
   DeviceState& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::shared_mutex> lock(s.mutex);
   auto it = s.allocations.find(static_cast<const char*>(ptr));
   if (it == s.allocations.end()) return record(cudaErrorInvalidValue);
   s.counted.frees.fetch_add(1, std::memory_order_relaxed);
@@ -515,7 +519,7 @@ cudaError_t copy(void* dst, const void* src, std::size_t bytes, cudaMemcpyKind k
   bool to_device = kind == cudaMemcpyHostToDevice || kind == cudaMemcpyDeviceToDevice;
   bool from_device = kind == cudaMemcpyDeviceToHost || kind == cudaMemcpyDeviceToDevice;
   {
-    std::lock_guard<std::mutex> lock(s.mutex);
+    std::shared_lock<std::shared_mutex> lock(s.mutex);
     if (!range_is_valid(s, dst, bytes) || !range_is_valid(s, src, bytes)) return record(cudaErrorInvalidValue);
     if (kind == cudaMemcpyDefault) {
       to_device = inside_allocation(s, dst);
@@ -540,7 +544,7 @@ cudaError_t set_bytes(void* dst, int value, std::size_t bytes) {
   if (no_device()) return record(cudaErrorNoDevice);
   if (dst == nullptr) return record(cudaErrorInvalidValue);
   {
-    std::lock_guard<std::mutex> lock(s.mutex);
+    std::shared_lock<std::shared_mutex> lock(s.mutex);
     if (!range_is_valid(s, dst, bytes)) return record(cudaErrorInvalidValue);
   }
   s.counted.memsets.fetch_add(1, std::memory_order_relaxed);
