@@ -1,5 +1,7 @@
 #include "common/host_runtime.h"
 
+#include "common/host_thread_slots.h"
+
 #include <omp.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <shared_mutex>
 #include <thread>
 #include <vector>
 
@@ -24,11 +25,10 @@ namespace {
 
 const int max_threads_per_block = 1024;
 
-// Counters for hostrt::counters(); atomics, so that counting costs no lock.
-struct AtomicCounters {
-  std::atomic<std::size_t> launches{0}, copies_to_device{0}, copies_to_host{0}, copies_on_device{0}, memsets{0},
-      synchronisations{0}, allocations{0}, frees{0}, pinned_allocations{0}, pinned_frees{0};
-};
+using hostrt::Count;
+using hostrt::count_call;
+using hostrt::TableReadLock;
+using hostrt::TableWriteLock;
 
 hostrt::ThreadOrder order_from_environment() {
   const char* value = std::getenv("PG_HOST_THREAD_ORDER");
@@ -39,23 +39,20 @@ hostrt::ThreadOrder order_from_environment() {
 }
 
 struct DeviceState {
-  // Copies and memsets only read the allocations and take it shared, so two
-  // host threads that copy side by side (the race of `auto`) do not queue on
-  // it; allocations, frees and settings take it alone.
-  std::shared_mutex mutex;
+  // The allocation table and what goes with it, up to byte_budget: read
+  // under a TableReadLock, changed under a TableWriteLock.
   std::map<const char*, std::size_t> allocations;  // start -> bytes
   std::size_t bytes_in_use = 0;
   std::size_t allocation_count = 0;
   std::size_t fail_allocation = 0;
   std::size_t byte_budget = 0;  // 0: unlimited
-  // Failure injection: which call fails, and the calls made since the last reset.
+  // Failure injection: which call fails (the calls since the last reset are
+  // counted per thread).
   std::atomic<std::size_t> fail_copy{0}, fail_memset{0}, fail_launch{0};
-  std::atomic<std::size_t> copy_calls{0}, memset_calls{0}, launch_calls{0};
   std::atomic<int> device_count{1};
   int worker_threads = 0;
   std::atomic<hostrt::ThreadOrder> thread_order{order_from_environment()};
   cudaDeviceProp properties = hostrt::default_device_properties();
-  AtomicCounters counted;
 };
 
 DeviceState& state() {
@@ -71,11 +68,12 @@ cudaError_t record(cudaError_t error) {
   return error;
 }
 
-// Numbers one more call and tells whether it is the one chosen to fail.
-bool count_and_pick(std::atomic<std::size_t>& calls, const std::atomic<std::size_t>& fail) {
-  const std::size_t number = calls.fetch_add(1, std::memory_order_relaxed) + 1;
+// Numbers one more call and tells whether it is the one chosen to fail; the
+// threads' calls are summed only while a failure is armed.
+bool count_and_pick(Count calls, const std::atomic<std::size_t>& fail) {
+  count_call(calls);
   const std::size_t k = fail.load(std::memory_order_relaxed);
-  return k != 0 && number == k;
+  return k != 0 && hostrt::counted_calls(calls) == k;
 }
 
 bool no_device() { return state().device_count.load(std::memory_order_relaxed) == 0; }
@@ -322,9 +320,11 @@ void run_launches_on_this_thread() { launches_on_this_thread = true; }
 void run_blocks(unsigned int grid, unsigned int block, std::size_t shared_bytes, BlockBody body,
                 const void* context) {
   DeviceState& s = state();
-  launch_number.fetch_add(1, std::memory_order_relaxed);
-  s.counted.launches.fetch_add(1, std::memory_order_relaxed);
-  if (count_and_pick(s.launch_calls, s.fail_launch)) {
+  // The launch's number seeds the reordered test modes alone.
+  if (s.thread_order.load(std::memory_order_relaxed) != ThreadOrder::forward)
+    launch_number.fetch_add(1, std::memory_order_relaxed);
+  count_call(Count::launches);
+  if (count_and_pick(Count::launch_calls, s.fail_launch)) {
     record(cudaErrorLaunchFailure);
     return;
   }
@@ -376,36 +376,31 @@ void fail_memset(std::size_t k) { state().fail_memset.store(k); }
 void fail_launch(std::size_t k) { state().fail_launch.store(k); }
 
 Counters counters() {
-  const AtomicCounters& a = state().counted;
   Counters c;
-  c.launches = a.launches.load();
-  c.copies_to_device = a.copies_to_device.load();
-  c.copies_to_host = a.copies_to_host.load();
-  c.copies_on_device = a.copies_on_device.load();
-  c.memsets = a.memsets.load();
-  c.synchronisations = a.synchronisations.load();
-  c.allocations = a.allocations.load();
-  c.frees = a.frees.load();
-  c.pinned_allocations = a.pinned_allocations.load();
-  c.pinned_frees = a.pinned_frees.load();
+  c.launches = counted_calls(Count::launches);
+  c.copies_to_device = counted_calls(Count::copies_to_device);
+  c.copies_to_host = counted_calls(Count::copies_to_host);
+  c.copies_on_device = counted_calls(Count::copies_on_device);
+  c.memsets = counted_calls(Count::memsets);
+  c.synchronisations = counted_calls(Count::synchronisations);
+  c.allocations = counted_calls(Count::allocations);
+  c.frees = counted_calls(Count::frees);
+  c.pinned_allocations = counted_calls(Count::pinned_allocations);
+  c.pinned_frees = counted_calls(Count::pinned_frees);
   return c;
 }
 
 void reset_counters() {
-  AtomicCounters& a = state().counted;
-  for (std::atomic<std::size_t>* c :
-       {&a.launches, &a.copies_to_device, &a.copies_to_host, &a.copies_on_device, &a.memsets, &a.synchronisations,
-        &a.allocations, &a.frees, &a.pinned_allocations, &a.pinned_frees})
-    c->store(0);
+  for (int kind = 0; kind < static_cast<int>(Count::copy_calls); ++kind) clear_count(static_cast<Count>(kind));
 }
 
 void fail_allocation(std::size_t k) {
-  std::lock_guard<std::shared_mutex> lock(state().mutex);
+  const TableWriteLock lock;
   state().fail_allocation = k;
 }
 
 void set_byte_budget(std::size_t bytes) {
-  std::lock_guard<std::shared_mutex> lock(state().mutex);
+  const TableWriteLock lock;
   state().byte_budget = bytes;
 }
 
@@ -415,16 +410,18 @@ void set_device_properties(const cudaDeviceProp& prop) { state().properties = pr
 
 void reset() {
   DeviceState& s = state();
-  std::lock_guard<std::shared_mutex> lock(s.mutex);
-  s.allocation_count = 0;
-  s.fail_allocation = 0;
-  s.byte_budget = 0;
+  {
+    const TableWriteLock lock;
+    s.allocation_count = 0;
+    s.fail_allocation = 0;
+    s.byte_budget = 0;
+  }
   s.fail_copy = 0;
   s.fail_memset = 0;
   s.fail_launch = 0;
-  s.copy_calls = 0;
-  s.memset_calls = 0;
-  s.launch_calls = 0;
+  clear_count(Count::copy_calls);
+  clear_count(Count::memset_calls);
+  clear_count(Count::launch_calls);
   s.device_count = 1;
   s.worker_threads = 0;
   s.thread_order = order_from_environment();
@@ -434,17 +431,17 @@ void reset() {
 }
 
 std::size_t allocation_count() {
-  std::shared_lock<std::shared_mutex> lock(state().mutex);
+  const TableReadLock lock;
   return state().allocation_count;
 }
 
 std::size_t live_allocations() {
-  std::shared_lock<std::shared_mutex> lock(state().mutex);
+  const TableReadLock lock;
   return state().allocations.size();
 }
 
 std::size_t bytes_in_use() {
-  std::shared_lock<std::shared_mutex> lock(state().mutex);
+  const TableReadLock lock;
   return state().bytes_in_use;
 }
 
@@ -469,12 +466,12 @@ extern "C" cudaError_t cudaGetDeviceProperties(cudaDeviceProp* prop, int device)
 extern "C" cudaError_t cudaMalloc(void** ptr, std::size_t bytes) {
   if (ptr == nullptr) return record(cudaErrorInvalidValue);
   DeviceState& s = state();
-  std::lock_guard<std::shared_mutex> lock(s.mutex);
+  const TableWriteLock lock;
   *ptr = nullptr;
   if (no_device()) return record(cudaErrorNoDevice);
   if (bytes == 0) return cudaSuccess;
   ++s.allocation_count;
-  s.counted.allocations.fetch_add(1, std::memory_order_relaxed);
+  count_call(Count::allocations);
   const bool injected = s.fail_allocation != 0 && s.allocation_count == s.fail_allocation;
   const bool over_budget = s.byte_budget != 0 && s.bytes_in_use + bytes > s.byte_budget;
   if (injected || over_budget) return record(cudaErrorMemoryAllocation);
@@ -489,10 +486,10 @@ extern "C" cudaError_t cudaMalloc(void** ptr, std::size_t bytes) {
 extern "C" cudaError_t cudaFree(void* ptr) {
   if (ptr == nullptr) return cudaSuccess;
   DeviceState& s = state();
-  std::lock_guard<std::shared_mutex> lock(s.mutex);
+  const TableWriteLock lock;
   auto it = s.allocations.find(static_cast<const char*>(ptr));
   if (it == s.allocations.end()) return record(cudaErrorInvalidValue);
-  s.counted.frees.fetch_add(1, std::memory_order_relaxed);
+  count_call(Count::frees);
   s.bytes_in_use -= it->second;
   s.allocations.erase(it);
   std::free(ptr);
@@ -519,7 +516,7 @@ cudaError_t copy(void* dst, const void* src, std::size_t bytes, cudaMemcpyKind k
   bool to_device = kind == cudaMemcpyHostToDevice || kind == cudaMemcpyDeviceToDevice;
   bool from_device = kind == cudaMemcpyDeviceToHost || kind == cudaMemcpyDeviceToDevice;
   {
-    std::shared_lock<std::shared_mutex> lock(s.mutex);
+    const TableReadLock lock;
     if (!range_is_valid(s, dst, bytes) || !range_is_valid(s, src, bytes)) return record(cudaErrorInvalidValue);
     if (kind == cudaMemcpyDefault) {
       to_device = inside_allocation(s, dst);
@@ -528,11 +525,9 @@ cudaError_t copy(void* dst, const void* src, std::size_t bytes, cudaMemcpyKind k
   }
   // Copies between host buffers are no transfers: neither counted nor made to fail.
   if (to_device || from_device) {
-    AtomicCounters& c = s.counted;
-    (!from_device ? c.copies_to_device : !to_device ? c.copies_to_host : c.copies_on_device)
-        .fetch_add(1, std::memory_order_relaxed);
-    if (blocking && to_device != from_device) c.synchronisations.fetch_add(1, std::memory_order_relaxed);
-    if (count_and_pick(s.copy_calls, s.fail_copy)) return record(cudaErrorLaunchFailure);
+    count_call(!from_device ? Count::copies_to_device : !to_device ? Count::copies_to_host : Count::copies_on_device);
+    if (blocking && to_device != from_device) count_call(Count::synchronisations);
+    if (count_and_pick(Count::copy_calls, s.fail_copy)) return record(cudaErrorLaunchFailure);
   }
   std::memmove(dst, src, bytes);
   return cudaSuccess;
@@ -544,11 +539,11 @@ cudaError_t set_bytes(void* dst, int value, std::size_t bytes) {
   if (no_device()) return record(cudaErrorNoDevice);
   if (dst == nullptr) return record(cudaErrorInvalidValue);
   {
-    std::shared_lock<std::shared_mutex> lock(s.mutex);
+    const TableReadLock lock;
     if (!range_is_valid(s, dst, bytes)) return record(cudaErrorInvalidValue);
   }
-  s.counted.memsets.fetch_add(1, std::memory_order_relaxed);
-  if (count_and_pick(s.memset_calls, s.fail_memset)) return record(cudaErrorLaunchFailure);
+  count_call(Count::memsets);
+  if (count_and_pick(Count::memset_calls, s.fail_memset)) return record(cudaErrorLaunchFailure);
   std::memset(dst, value, bytes);
   return cudaSuccess;
 }
@@ -577,7 +572,7 @@ extern "C" cudaError_t cudaMallocHost(void** ptr, std::size_t bytes) {
   if (ptr == nullptr) return record(cudaErrorInvalidValue);
   *ptr = nullptr;
   if (no_device()) return record(cudaErrorNoDevice);
-  state().counted.pinned_allocations.fetch_add(1, std::memory_order_relaxed);
+  count_call(Count::pinned_allocations);
   void* p = std::malloc(bytes == 0 ? 1 : bytes);
   if (p == nullptr) return record(cudaErrorMemoryAllocation);
   *ptr = p;
@@ -586,20 +581,20 @@ extern "C" cudaError_t cudaMallocHost(void** ptr, std::size_t bytes) {
 
 extern "C" cudaError_t cudaFreeHost(void* ptr) {
   if (ptr == nullptr) return cudaSuccess;
-  state().counted.pinned_frees.fetch_add(1, std::memory_order_relaxed);
+  count_call(Count::pinned_frees);
   std::free(ptr);
   return cudaSuccess;
 }
 
 extern "C" cudaError_t cudaDeviceSynchronize() {
   if (no_device()) return record(cudaErrorNoDevice);
-  state().counted.synchronisations.fetch_add(1, std::memory_order_relaxed);
+  count_call(Count::synchronisations);
   return cudaSuccess;
 }
 
 extern "C" cudaError_t cudaStreamSynchronize(cudaStream_t /*stream*/) {
   if (no_device()) return record(cudaErrorNoDevice);
-  state().counted.synchronisations.fetch_add(1, std::memory_order_relaxed);
+  count_call(Count::synchronisations);
   return cudaSuccess;
 }
 

@@ -247,6 +247,22 @@ TEST_F(Platform, CountersFollowEveryKindOfCall) {
   EXPECT_EQ(hostrt::counters().launches, 0u);
 }
 
+// Each host thread counts for itself; a reading and the numbering of calls
+// for failures take every thread's calls, those of a thread that has ended too.
+TEST_F(Platform, CallsOfEveryThreadAreCountedAndNumberedTogether) {
+  std::vector<unsigned int> runs(4, 0);
+  const hostrt::Counters before = hostrt::counters();
+  hostrt::fail_launch(3);
+  std::thread([&] {
+    launch_kernel(count_runs, 1, 4, 0, runs.data(), 4u);
+    launch_kernel(count_runs, 1, 4, 0, runs.data(), 4u);
+  }).join();
+  launch_kernel(count_runs, 1, 4, 0, runs.data(), 4u);
+  EXPECT_EQ(cudaGetLastError(), cudaErrorLaunchFailure) << "the third launch of the process";
+  EXPECT_EQ(runs[0], 2u);
+  EXPECT_EQ((hostrt::counters() - before).launches, 3u);
+}
+
 TEST_F(Platform, ChosenCopiesMemsetsAndLaunchesFailAsAfterADeviceFault) {
   unsigned int* d = nullptr;
   ASSERT_EQ(cudaMalloc(&d, 16), cudaSuccess);
