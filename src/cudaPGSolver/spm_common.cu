@@ -167,7 +167,7 @@ uint32_t SpmSchedule::budget() const {
   // be climbing towards top, and big budgets only let it run on.
   const unsigned int steps = std::min(growth(), one_sided_ && lone_climb_ ? 6u : 4u);
   const uint64_t growing = (one_sided_ ? 64ull : 16ull) << (2 * steps);
-  const uint64_t most = std::min<uint64_t>(growing, one_sided_ && lone_climb_ ? chain_budget : 4096u);
+  const uint64_t most = std::min<uint64_t>(growing, !one_sided_ ? 4096u : lone_climb_ ? chain_budget : 256u);
   return most < chain_budget ? static_cast<uint32_t>(most) : chain_budget;
 }
 

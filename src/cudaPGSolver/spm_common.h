@@ -104,12 +104,14 @@ void set_spm_chain_budget(uint32_t lifts);
 // of their passes and the class of measures their chains follow.
 //
 // Budgets start small and grow fourfold per batch, so that no class runs far
-// in the chains before a stable class is seen: up to 4096 lifts, and further
-// (up to the full budget) for the one-sided measure while at most
-// lone_climb_chains chains of a batch's last pass ran out of budget, a
-// measure climbing alone through millions of values, which would otherwise
-// take as many passes over all nodes. With many chains cut short, longer
-// chains only raise the same nodes more often by small steps. The
+// in the chains before a stable class is seen: up to 4096 lifts for the
+// two-sided measure, 256 for the one-sided one, and further (up to the full
+// budget) for the one-sided measure while at most lone_climb_chains chains of
+// a batch's last pass ran out of budget, a measure climbing alone through
+// millions of values, which would otherwise take as many passes over all
+// nodes. With many chains cut short, longer chains only raise the same nodes
+// more often by small steps: on a sparse one-sided game of 1000 nodes and 20
+// colours, 4096-lift chains made twelve times the raises of a work queue. The
 // two classes of the two-sided measure take turns, starting with the
 // one-sided measure's class, each with its own growing budget: the loop ends
 // when either class is stable, and the raises of the class a batch does not
