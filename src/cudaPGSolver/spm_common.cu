@@ -163,22 +163,20 @@ unsigned int SpmSchedule::passes() const {
 }
 
 uint32_t SpmSchedule::budget() const {
-  // The two-sided measure starts lower: its class that is not stable yet may
-  // be climbing towards top, and big budgets only let it run on.
-  const unsigned int steps = std::min(growth(), one_sided_ && lone_climb_ ? 6u : 4u);
-  const uint64_t growing = (one_sided_ ? 64ull : 16ull) << (2 * steps);
-  const uint64_t most = std::min<uint64_t>(growing, !one_sided_ ? 4096u : lone_climb_ ? chain_budget : 256u);
+  const bool lone = lone_climb_[turn()];
+  const uint64_t growing = (one_sided_ ? 64ull : 256ull) << (2 * std::min(growth(), 6u));
+  const uint64_t most = lone ? growing : std::min<uint64_t>(growing, 256u);
   return most < chain_budget ? static_cast<uint32_t>(most) : chain_budget;
 }
 
 void SpmSchedule::next(uint32_t report) {
+  lone_climb_[turn()] = (report >> kernel::budget_cut_shift) <= lone_climb_chains;
   ++batch_;
-  lone_climb_ = (report >> kernel::budget_cut_shift) <= lone_climb_chains;
 }
 
 unsigned int SpmSchedule::follow() const {
   if (one_sided_) return 0;
-  return batch_ % 2 == 0 ? kernel::raised_even_class : kernel::raised_odd_class;
+  return turn() == 0 ? kernel::raised_even_class : kernel::raised_odd_class;
 }
 
 kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, const uint32_t* list, uint32_t count,

@@ -103,21 +103,20 @@ void set_spm_chain_budget(uint32_t lifts);
 // the pass report (which covers a batch's last pass only), the chain budget
 // of their passes and the class of measures their chains follow.
 //
-// Budgets start small and grow fourfold per batch, so that no class runs far
-// in the chains before a stable class is seen: up to 4096 lifts for the
-// two-sided measure, 256 for the one-sided one, and further (up to the full
-// budget) for the one-sided measure while at most lone_climb_chains chains of
-// a batch's last pass ran out of budget, a measure climbing alone through
-// millions of values, which would otherwise take as many passes over all
-// nodes. With many chains cut short, longer chains only raise the same nodes
-// more often by small steps: on a sparse one-sided game of 1000 nodes and 20
-// colours, 4096-lift chains made twelve times the raises of a work queue. The
-// two classes of the two-sided measure take turns, starting with the
-// one-sided measure's class, each with its own growing budget: the loop ends
-// when either class is stable, and the raises of the class a batch does not
-// follow reach their predecessors one pass later, so the climb of a class
-// towards top does not hold up the other. Each of their batches has at least
-// two passes, the last of which can see the class that its first settled.
+// Chains run at most 256 lifts (the one-sided measure starts at 64), and a
+// class's budget grows fourfold per batch of that class, up to the full
+// budget, only while at most lone_climb_chains chains of the class's last
+// batch ran out of budget: a measure climbing alone through millions of
+// values, which would otherwise take as many passes over all nodes. With
+// many chains cut short, longer chains only raise the same nodes more often
+// by small steps: on a sparse game of 1000 nodes and 20 colours, 4096-lift
+// chains made twelve times the raises of a work queue. The two classes of
+// the two-sided measure take turns, starting with the one-sided measure's
+// class, each with its own budget: the loop ends when either class is
+// stable, and the raises of the class a batch does not follow reach their
+// predecessors one pass later, so the climb of a class towards top does not
+// hold up the other. Each of their batches has at least two passes, the
+// last of which can see the class that its first settled.
 class SpmSchedule {
  public:
   explicit SpmSchedule(bool one_sided) : one_sided_(one_sided) {}
@@ -131,9 +130,10 @@ class SpmSchedule {
 
  private:
   unsigned int growth() const { return one_sided_ ? batch_ : batch_ / 2; }
+  unsigned int turn() const { return one_sided_ ? 0u : batch_ % 2; }  // the class a batch follows
   bool one_sided_;
   unsigned int batch_ = 0;
-  bool lone_climb_ = false;
+  bool lone_climb_[2] = {false, false};  // per class: its last batch cut at most lone_climb_chains chains
 };
 
 // Device steps of the iteration loops; every status is checked.

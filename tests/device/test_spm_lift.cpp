@@ -296,6 +296,28 @@ TEST_F(SpmLists, ALongLoneClimbTakesFewPassesOverTheWholeGame) {
   EXPECT_LE(run.stats.iterations, 63u);
 }
 
+TEST_F(SpmLists, ALongLoneClimbOfTheTwoSidedMeasureTakesFewPasses) {
+  hostrt::set_worker_threads(1);
+  // Two lone climbs, one per class, so that neither class is stable early.
+  // Node 1 (colour 1) loops to itself, as above: 31^4 steps of the even
+  // class. Node 2 (colour 2) loops to itself and climbs the odd class
+  // through 2 * 61^3 = 453,962 measures: colours 6, 4 and 2 have 60 nodes
+  // and colour 8 one, the sink, node 0. Every other node leads to the sink.
+  // Each class's budget grows while its own chains climb alone: 92 passes.
+  // Budgets that stop at 4096 lifts take 316, at 256 over 1,700.
+  TestGame g;
+  g.add_node(8, 0, {0});
+  g.add_node(1, 1, {1});
+  g.add_node(2, 0, {2});
+  for (unsigned int c = 1; c <= 7; ++c)
+    for (unsigned int k = (c % 2 == 1 ? 30u : 60u) - (c <= 2 ? 1u : 0u); k > 0; --k) g.add_node(c, 0, {0});
+  const SpmRun run = run_spm(1, g);
+  const std::vector<uint8_t> winners = reference_solve(g);
+  EXPECT_EQ(run.color, std::vector<color_t>(winners.begin(), winners.end()));
+  EXPECT_EQ(run.color[2], 0);
+  EXPECT_LE(run.stats.iterations, 100u);
+}
+
 TEST_F(SpmLists, ActiveListIsCompactedOnlyWhileTheLaunchOutgrowsTheMultiprocessors) {
   cudaDeviceProp fourteen = hostrt::default_device_properties();
   fourteen.multiProcessorCount = 14;
