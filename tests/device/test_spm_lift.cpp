@@ -280,42 +280,31 @@ TestGame slow_game(uint32_t n) {
 TEST_F(SpmLists, ALongLoneClimbTakesFewPassesOverTheWholeGame) {
   hostrt::set_worker_threads(1);
   // Colours 8 .. 1 are ranks 1 .. 8 (top_parity 0). Node 1 (colour 1) loops
-  // to itself and climbs alone through 31^4 = 923,521 one-sided measures
-  // before top: each of colours 7, 5, 3 and 1 has 30 nodes. Every other node
-  // leads to the sink, node 0. Budgets that grow past 4096 lifts per chain
-  // take a few dozen passes; a chain of 4096 lifts would need over 225.
-  TestGame g;
-  g.add_node(8, 0, {0});
-  g.add_node(1, 1, {1});
-  for (unsigned int c = 1; c <= 7; ++c)
-    for (unsigned int k = (c % 2 == 1 ? 30u : 1u) - (c == 1 ? 1u : 0u); k > 0; --k) g.add_node(c, 0, {0});
-  const SpmRun run = run_spm(3, g);
-  const std::vector<uint8_t> winners = reference_solve(g);
-  EXPECT_EQ(run.color, std::vector<color_t>(winners.begin(), winners.end()));
-  EXPECT_EQ(run.color[1], 1);
-  EXPECT_LE(run.stats.iterations, 63u);
-}
-
-TEST_F(SpmLists, ALongLoneClimbOfTheTwoSidedMeasureTakesFewPasses) {
-  hostrt::set_worker_threads(1);
-  // Two lone climbs, one per class, so that neither class is stable early.
-  // Node 1 (colour 1) loops to itself, as above: 31^4 steps of the even
-  // class. Node 2 (colour 2) loops to itself and climbs the odd class
-  // through 2 * 61^3 = 453,962 measures: colours 6, 4 and 2 have 60 nodes
-  // and colour 8 one, the sink, node 0. Every other node leads to the sink.
-  // Each class's budget grows while its own chains climb alone: 92 passes.
-  // Budgets that stop at 4096 lifts take 316, at 256 over 1,700.
-  TestGame g;
-  g.add_node(8, 0, {0});
-  g.add_node(1, 1, {1});
-  g.add_node(2, 0, {2});
-  for (unsigned int c = 1; c <= 7; ++c)
-    for (unsigned int k = (c % 2 == 1 ? 30u : 60u) - (c <= 2 ? 1u : 0u); k > 0; --k) g.add_node(c, 0, {0});
-  const SpmRun run = run_spm(1, g);
-  const std::vector<uint8_t> winners = reference_solve(g);
-  EXPECT_EQ(run.color, std::vector<color_t>(winners.begin(), winners.end()));
-  EXPECT_EQ(run.color[2], 0);
-  EXPECT_LE(run.stats.iterations, 100u);
+  // to itself and climbs the even class alone through 31^4 = 923,521
+  // measures before top: each of colours 7, 5, 3 and 1 has 30 nodes. Node 2
+  // (colour 2) loops to itself and climbs the odd class through
+  // 2 * (e + 1)^3 measures, e the nodes of each of colours 6, 4 and 2; the
+  // sink, node 0, has colour 8. Every other node leads to the sink. With
+  // e = 60 neither class of the two-sided measure is stable early. Budgets
+  // that grow while a class's own chains climb alone take a few dozen
+  // passes (92 for the two-sided one); budgets that stop at 4096 lifts take
+  // over 225 (one-sided) and 316 (two-sided), at 256 over 1,700.
+  const struct { unsigned int alg, e, most_passes; } cases[] = {{3, 1, 63}, {1, 60, 100}};
+  for (const auto& c : cases) {
+    TestGame g;
+    g.add_node(8, 0, {0});
+    g.add_node(1, 1, {1});
+    g.add_node(2, 0, {2});
+    for (unsigned int colour = 1; colour <= 7; ++colour)
+      for (unsigned int k = (colour % 2 == 1 ? 30u : c.e) - (colour <= 2 ? 1u : 0u); k > 0; --k)
+        g.add_node(colour, 0, {0});
+    const SpmRun run = run_spm(c.alg, g);
+    const std::vector<uint8_t> winners = reference_solve(g);
+    EXPECT_EQ(run.color, std::vector<color_t>(winners.begin(), winners.end())) << "alg " << c.alg;
+    EXPECT_EQ(run.color[1], 1) << "alg " << c.alg;
+    EXPECT_EQ(run.color[2], 0) << "alg " << c.alg;
+    EXPECT_LE(run.stats.iterations, c.most_passes) << "alg " << c.alg;
+  }
 }
 
 TEST_F(SpmLists, ActiveListIsCompactedOnlyWhileTheLaunchOutgrowsTheMultiprocessors) {
