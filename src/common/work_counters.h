@@ -13,7 +13,8 @@ enum Event : unsigned int {
   lift = 0,      // a node's lift ran to the end of its successor scan
   raise = 1,     // a lift stored a greater measure
   decision = 2,  // a lift gave its node a winner
-  n_events = 3
+  skip = 3,      // a pass left out a node whose successors had not changed
+  n_events = 4
 };
 
 #if defined(PG_CUDA_BACKEND)

@@ -183,7 +183,7 @@ kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, c
                                uint32_t* flags, bool chain) {
   return kernel::PassArgs{mode,         list,          count,             flags,
                           chain,        chain_budget,  memory.go_on,      memory.n_pred,
-                          memory.pred_begin, memory.pred_array, 0};
+                          memory.pred_begin, memory.pred_array, 0,           0};
 }
 
 void clear_pass_report(DeviceMemoryPtr& memory) {

@@ -19,11 +19,14 @@ struct SpmVariant {
   bool one_sided;           // runs kernel::simple_spm_iteration_finalize after the loop
 };
 
-// One pass of the lifting kernel over `lifted` nodes: launched, checked under
-// the variant's kernel name, and counted in stats when they are kept.
+// One pass of the lifting kernel over `lifted` nodes: numbered (passes_run
+// counts the loop's passes, which the change stamps refer to), launched,
+// checked under the variant's kernel name, and counted in stats when they are
+// kept.
 inline void launch_lift_pass(LiftPassKernel lift, unsigned int grid, const SpmLaunch& launch,
-                             const kernel::LiftArgs& args, const kernel::PassArgs& pass, SpmVariant variant,
-                             SpmStats* stats, uint32_t lifted) {
+                             const kernel::LiftArgs& args, kernel::PassArgs pass, SpmVariant variant,
+                             SpmStats* stats, uint32_t lifted, uint32_t& passes_run) {
+  pass.number = ++passes_run;
   launch_kernel(lift, grid, launch.block_size, launch.shared_bytes, args, pass);
   check_launch(variant.kernel_name);
   if (stats) {

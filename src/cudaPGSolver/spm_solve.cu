@@ -14,13 +14,14 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
   // Extra passes after the fixed point change nothing: several run between
   // two reads of the pass report.
   SpmSchedule schedule(variant.one_sided);
+  uint32_t passes_run = 0;
   for (;;) {
     pass.budget = schedule.budget();
     pass.follow = schedule.follow();
     for (unsigned int i = 0; i < schedule.passes(); ++i) {
       // The report covers the batch's last pass: see SpmSchedule.
       if (i + 1 == schedule.passes()) clear_pass_report(memory);
-      launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n);
+      launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n, passes_run);
     }
     const uint32_t report = read_pass_report(memory);
     schedule.next(report);
@@ -31,7 +32,7 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
       clear_pass_report(memory);
       const kernel::PassArgs unchained =
           spm_pass_args(memory, kernel::every_node, nullptr, n, nullptr, false);
-      launch_lift_pass(lift, grid, launch, args, unchained, variant, stats, n);
+      launch_lift_pass(lift, grid, launch, args, unchained, variant, stats, n, passes_run);
       if (spm_loop_done(memory, n, launch, variant.one_sided, read_pass_report(memory), false)) break;
     }
   }

@@ -17,6 +17,7 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
   uint32_t since_compaction = 0;
   unsigned int grid = blocks_for(count, launch.block_size);
   SpmSchedule schedule(variant.one_sided);
+  uint32_t passes_run = 0;
   for (;;) {
     for (unsigned int i = 0; i < schedule.passes(); ++i) {
       // The report covers the batch's last pass: see SpmSchedule.
@@ -31,7 +32,7 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
       kernel::PassArgs pass = spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr);
       pass.budget = schedule.budget();
       pass.follow = schedule.follow();
-      launch_lift_pass(lift, grid, launch, args, pass, variant, stats, count);
+      launch_lift_pass(lift, grid, launch, args, pass, variant, stats, count, passes_run);
     }
     const uint32_t report = read_pass_report(memory);
     schedule.next(report);
@@ -42,7 +43,7 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
       clear_pass_report(memory);
       const kernel::PassArgs unchained =
           spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr, false);
-      launch_lift_pass(lift, grid, launch, args, unchained, variant, stats, count);
+      launch_lift_pass(lift, grid, launch, args, unchained, variant, stats, count, passes_run);
       if (spm_loop_done(memory, n, launch, variant.one_sided, read_pass_report(memory), false)) break;
     }
   }

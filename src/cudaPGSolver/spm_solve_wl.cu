@@ -19,6 +19,7 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
   const kernel::LiftArgs args = spm_lift_args(memory, n, launch);
   bool first = true;
   SpmSchedule schedule(variant.one_sided);
+  uint32_t passes_run = 0;
   for (;;) {
     for (unsigned int i = 0; i < schedule.passes(); ++i) {
       // The report covers the batch's last pass: see SpmSchedule.
@@ -28,7 +29,7 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
       pass.budget = schedule.budget();
       pass.follow = schedule.follow();
       first = false;
-      launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n);
+      launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n, passes_run);
     }
     const uint32_t report = read_pass_report(memory);
     schedule.next(report);
@@ -39,7 +40,7 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
       clear_pass_report(memory);
       const kernel::PassArgs unchained =
           spm_pass_args(memory, kernel::every_node, nullptr, n, memory.work_list_permutation, false);
-      launch_lift_pass(lift, grid, launch, args, unchained, variant, stats, n);
+      launch_lift_pass(lift, grid, launch, args, unchained, variant, stats, n, passes_run);
       if (spm_loop_done(memory, n, launch, variant.one_sided, read_pass_report(memory), false)) break;
     }
   }

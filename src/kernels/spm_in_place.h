@@ -69,6 +69,7 @@ struct PassArgs {
   const unsigned int* pred_begin;
   const unsigned int* pred_array;
   unsigned int follow;    // a PassReport class bit: chains follow raises of that class only (0: of both)
+  unsigned int number;    // the pass's number in its loop, from 1 (0: no change stamps, no skipped nodes)
 };
 
 // Bits of the pass report. A raise of one class of measures, a decision, or
@@ -261,6 +262,40 @@ __device__ int merge_successors(const LiftArgs& a, unsigned int v, unsigned int 
   return successors_merged;
 }
 
+// Node v's change stamp, the word after its version word: the number of the
+// last pass that changed v's row or colour or had to defer v's lift. The
+// version rows have spare words whenever a measure has two or more
+// components.
+__device__ inline unsigned int* change_stamp(const LiftArgs& a, unsigned int v) {
+  return a.versions + static_cast<std::size_t>(v) * a.valuation_dim + 1;
+}
+
+__device__ inline bool stamps_kept(const LiftArgs& a, const PassArgs& p) {
+  return p.number != 0 && a.valuation_dim >= 2;
+}
+
+// Whether neither v nor any successor changed, or had a lift deferred, in
+// this pass so far or the one before. Then v's last finished lift read every
+// successor's present row and colour (a pass sees every write of the passes
+// before it; a change it reads late shows in the next pass's stamps), so
+// lifting v again would change nothing: a pass over all nodes leaves v out.
+// A torn read of v's edges means a lift of v in this very pass, which reads
+// the present rows itself.
+__device__ inline bool unchanged_since_last_lift(const LiftArgs& a, const PassArgs& p, unsigned int v) {
+  if (!stamps_kept(a, p) || p.number < 2) return false;
+  const unsigned int recent = p.number - 1;
+  if (load_version(change_stamp(a, v)) >= recent) return false;
+  const unsigned int b = a.succ_begin[v];
+  const unsigned int end = b + a.n_succ[v];
+  for (unsigned int e = b; e < end; ++e)
+    if (load_version(change_stamp(a, a.succ_array[e])) >= recent) return false;
+  return true;
+}
+
+__device__ inline void stamp_change(const LiftArgs& a, const PassArgs& p, unsigned int v) {
+  if (stamps_kept(a, p)) *static_cast<volatile unsigned int*>(change_stamp(a, v)) = p.number;
+}
+
 // Whether u is among the last chain_lookback nodes put on the chain.
 const unsigned int chain_lookback = 16;
 __device__ inline bool pending_in_chain(const unsigned int* stack, unsigned int depth, unsigned int u) {
@@ -292,6 +327,7 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
     }
     if (result == lift_unchanged) continue;
     any = true;
+    stamp_change(a, p, v);
     if (result == lift_deferred) {
       deferred = true;
       if (p.flags != nullptr) p.flags[v] = 1;
@@ -334,6 +370,10 @@ __device__ void lift_pass(const Lift& lift, const LiftArgs& a, const PassArgs& p
     v = p.list[t];
   } else if (p.mode == flagged_nodes) {
     if (p.flags[t] == 0 || atomicExch(p.flags + t, 0u) == 0) return;
+  }
+  if (p.mode != flagged_nodes && a.color[v] >= 2 && unchanged_since_last_lift(a, p, v)) {
+    work_counters::count(work_counters::skip);
+    return;
   }
   lift_chain(lift, a, p, v);
 }

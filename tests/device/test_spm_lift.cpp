@@ -64,7 +64,7 @@ struct LiftState {
                                 reinterpret_cast<unsigned int*>(valuation_next.data()), color.data(), owner.data(),
                                 n_succ.data(), succ_begin.data(), succ_array.data(), n, dim, top_parity};
     const kernel::PassArgs args{kernel::every_node, nullptr, n, nullptr, true, budget, &go_on,
-                                n_pred.data(), pred_begin.data(), pred_array.data(), 0};
+                                n_pred.data(), pred_begin.data(), pred_array.data(), 0, 0};
     launch_kernel(kernel, 1, 32, 32 * dim * 4, lift, args);
     EXPECT_EQ(cudaGetLastError(), cudaSuccess);
     return rank_counter[0];
