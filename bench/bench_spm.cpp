@@ -146,7 +146,7 @@ BENCHMARK(BM_TextbookSpm)->Args({4000, 1})->Args({1000, 3})->Unit(benchmark::kMi
 struct GameRun {
   double seconds = 0;
   double init_seconds = 0;  // the common start of the CSR solvers
-  uint64_t passes = 0, handed = 0, lifts = 0, raises = 0, decisions = 0;
+  uint64_t passes = 0, handed = 0, lifts = 0, raises = 0, decisions = 0, skips = 0;
   hostrt::Counters runtime;  // runtime calls of the solve (host backend)
   std::vector<uint8_t> winner;
 };
@@ -157,9 +157,13 @@ double now_seconds() {
 
 hostrt::Counters runtime_before;
 
+// Counting costs the kernels an atomic add per event, so only the first run
+// of each solver counts, and its times come from the runs after it.
+bool counting_run = true;
+
 void start_counting() {
 #if defined(PG_HOST_BACKEND)
-  work_counters::start(true);
+  work_counters::start(counting_run);
 #endif
   runtime_before = hostrt::counters();
 }
@@ -170,6 +174,7 @@ void stop_counting(GameRun& run) {
   run.lifts = work_counters::read(work_counters::lift);
   run.raises = work_counters::read(work_counters::raise);
   run.decisions = work_counters::read(work_counters::decision);
+  run.skips = work_counters::read(work_counters::skip);
   work_counters::start(false);
 #else
   (void)run;
@@ -280,9 +285,10 @@ int run_game_file(int argc, char** argv) {
   std::ostringstream sink;
   for (unsigned int alg : algs) {
     if (alg > 5 && alg != 20) continue;
-    GameRun kept;
+    GameRun kept, counted;
     std::string failure;
-    for (int r = 0; r < repeat; ++r) {
+    for (int r = 0; r <= repeat; ++r) {
+      counting_run = r == 0;
       std::streambuf* const out = std::cout.rdbuf(sink.rdbuf());
       std::streambuf* const err = std::cerr.rdbuf(sink.rdbuf());
       GameRun run;
@@ -295,7 +301,20 @@ int run_game_file(int argc, char** argv) {
       std::cerr.rdbuf(err);
       sink.str("");
       if (!failure.empty()) break;
-      if (r == 0 || run.seconds < kept.seconds) kept = run;
+      if (r == 0) {
+        counted = run;
+      } else if (r == 1 || run.seconds < kept.seconds) {
+        kept = run;
+      }
+    }
+    if (failure.empty()) {
+      kept.passes = counted.passes;
+      kept.lifts = counted.lifts;
+      kept.raises = counted.raises;
+      kept.decisions = counted.decisions;
+      kept.skips = counted.skips;
+    } else {
+      kept = counted;
     }
     const bool agrees = failure.empty() && kept.winner == yardstick.winner;
     const char* agreement = !with_yardstick ? "null" : agrees ? "true" : "false";
@@ -304,12 +323,12 @@ int run_game_file(int argc, char** argv) {
     unsigned long long winners = 1469598103934665603ull;
     for (uint8_t w : kept.winner) winners = (winners ^ w) * 1099511628211ull;
     std::printf("{\"alg\": %u, \"seconds\": %.6f, \"init_seconds\": %.6f, \"passes\": %llu, \"handed\": %llu, \"lifts\": %llu, "
-                "\"raises\": %llu, \"decisions\": %llu, \"launches\": %zu, \"copies_to_host\": %zu, \"syncs\": %zu, "
+                "\"raises\": %llu, \"decisions\": %llu, \"skips\": %llu, \"launches\": %zu, \"copies_to_host\": %zu, \"syncs\": %zu, "
                 "\"allocations\": %zu, \"agrees\": %s, \"winners\": \"%016llx\"}\n",
                 alg, kept.seconds, kept.init_seconds, static_cast<unsigned long long>(kept.passes),
                 static_cast<unsigned long long>(kept.handed), static_cast<unsigned long long>(kept.lifts),
                 static_cast<unsigned long long>(kept.raises), static_cast<unsigned long long>(kept.decisions),
-                kept.runtime.launches, kept.runtime.copies_to_host, kept.runtime.synchronisations,
+                static_cast<unsigned long long>(kept.skips), kept.runtime.launches, kept.runtime.copies_to_host, kept.runtime.synchronisations,
                 kept.runtime.allocations, agreement, failure.empty() ? winners : 0ull);
     std::fflush(stdout);
   }
