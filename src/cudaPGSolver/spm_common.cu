@@ -67,10 +67,11 @@ ColorRanks prepare_color_ranks(DeviceMemoryPtr& memory, const ParityGame& game) 
 }
 
 void count_color_ranks(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t valuation_dim) {
-  memory.allocate_rank_counter(valuation_dim);
+  // One word more than the ranks: the batches' work count (see cap_batch_work).
+  memory.allocate_rank_counter(valuation_dim + 1);
   // One counting pass for all ranks: a pass per rank cost more than the
   // lifting itself on small games with many colours.
-  check_cuda(cudaMemset(memory.rank_counter, 0, static_cast<std::size_t>(valuation_dim) * 4),
+  check_cuda(cudaMemset(memory.rank_counter, 0, (static_cast<std::size_t>(valuation_dim) + 1) * 4),
              "error while clearing rank_counter");
   launch_kernel(kernel::preproc::old::count_ranks, blocks_for(n_nodes, aux_block), aux_block, 0, memory.rank_counter,
                 static_cast<const color_t*>(memory.color), n_nodes);
@@ -170,7 +171,8 @@ uint32_t SpmSchedule::budget() const {
 }
 
 void SpmSchedule::next(uint32_t report) {
-  lone_climb_[turn()] = (report >> kernel::budget_cut_shift) <= lone_climb_chains;
+  lone_climb_[turn()] =
+      (report >> kernel::budget_cut_shift) <= lone_climb_chains && (report & kernel::work_capped) == 0;
   ++batch_;
 }
 
@@ -183,7 +185,23 @@ kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, c
                                uint32_t* flags, bool chain) {
   return kernel::PassArgs{mode,         list,          count,             flags,
                           chain,        chain_budget,  memory.go_on,      memory.n_pred,
-                          memory.pred_begin, memory.pred_array, 0,           0};
+                          memory.pred_begin, memory.pred_array, 0,           0,
+                          nullptr,      0};
+}
+
+uint32_t SpmSchedule::work_cap(uint32_t n_nodes) const {
+  if (one_sided_) return 0;
+  const uint64_t cap = (static_cast<uint64_t>(n_nodes) << std::min(growth(), 20u)) + 2ull * passes() * budget();
+  return static_cast<uint32_t>(std::min<uint64_t>(cap, 0xFFFFFFFFull));
+}
+
+void cap_batch_work(DeviceMemoryPtr& memory, const SpmLaunch& launch, const SpmSchedule& schedule, uint32_t n_nodes,
+                    kernel::PassArgs& pass) {
+  const uint32_t cap = schedule.work_cap(n_nodes);
+  pass.work = cap == 0 ? nullptr : memory.rank_counter + launch.valuation_dim;
+  pass.work_cap = cap;
+  if (pass.work != nullptr)
+    check_cuda(cudaMemsetAsync(pass.work, 0, 4, 0), "error while clearing the batch's work count");
 }
 
 void clear_pass_report(DeviceMemoryPtr& memory) {

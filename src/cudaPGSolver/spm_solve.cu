@@ -18,6 +18,7 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
   for (;;) {
     pass.budget = schedule.budget();
     pass.follow = schedule.follow();
+    cap_batch_work(memory, launch, schedule, n, pass);
     for (unsigned int i = 0; i < schedule.passes(); ++i) {
       // The report covers the batch's last pass: see SpmSchedule.
       if (i + 1 == schedule.passes()) clear_pass_report(memory);

@@ -18,7 +18,11 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
   unsigned int grid = blocks_for(count, launch.block_size);
   SpmSchedule schedule(variant.one_sided);
   uint32_t passes_run = 0;
+  kernel::PassArgs pass = spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr);
   for (;;) {
+    pass.budget = schedule.budget();
+    pass.follow = schedule.follow();
+    cap_batch_work(memory, launch, schedule, n, pass);
     for (unsigned int i = 0; i < schedule.passes(); ++i) {
       // The report covers the batch's last pass: see SpmSchedule.
       if (i + 1 == schedule.passes()) clear_pass_report(memory);
@@ -29,9 +33,8 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
         grid = blocks_for(count, launch.block_size);
         if (stats) stats->compactions.push_back(SpmStats::Compaction{stats->iterations + 1, count});
       }
-      kernel::PassArgs pass = spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr);
-      pass.budget = schedule.budget();
-      pass.follow = schedule.follow();
+      pass.list = memory.work_list;  // compaction may have moved it
+      pass.count = count;
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, count, passes_run);
     }
     const uint32_t report = read_pass_report(memory);

@@ -20,14 +20,15 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
   bool first = true;
   SpmSchedule schedule(variant.one_sided);
   uint32_t passes_run = 0;
+  kernel::PassArgs pass = spm_pass_args(memory, kernel::every_node, nullptr, n, memory.work_list_permutation);
   for (;;) {
+    pass.budget = schedule.budget();
+    pass.follow = schedule.follow();
+    cap_batch_work(memory, launch, schedule, n, pass);
     for (unsigned int i = 0; i < schedule.passes(); ++i) {
       // The report covers the batch's last pass: see SpmSchedule.
       if (i + 1 == schedule.passes()) clear_pass_report(memory);
-      kernel::PassArgs pass = spm_pass_args(memory, first ? kernel::every_node : kernel::flagged_nodes, nullptr, n,
-                                            memory.work_list_permutation);
-      pass.budget = schedule.budget();
-      pass.follow = schedule.follow();
+      pass.mode = first ? kernel::every_node : kernel::flagged_nodes;
       first = false;
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n, passes_run);
     }

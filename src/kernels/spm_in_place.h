@@ -70,6 +70,8 @@ struct PassArgs {
   const unsigned int* pred_array;
   unsigned int follow;    // a PassReport class bit: chains follow raises of that class only (0: of both)
   unsigned int number;    // the pass's number in its loop, from 1 (0: no change stamps, no skipped nodes)
+  unsigned int* work;     // chained lifts of the batch so far (null: no cap)
+  unsigned int work_cap;  // once work reaches it, the batch's chains lift nothing more and defer their nodes
 };
 
 // Bits of the pass report. A raise of one class of measures, a decision, or
@@ -79,7 +81,8 @@ enum PassReport : unsigned int {
   raised_odd_class = 1,   // components 1, 3, ... (ranks of parity top_parity)
   raised_even_class = 2,  // components 2, 4, ...
   deferred_lift = 4,
-  decided_node = 8
+  decided_node = 8,
+  work_capped = 16  // the batch's chains reached its work cap
 };
 
 // The report's upper half counts the chains that ran out of budget (up to
@@ -315,15 +318,18 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
   bool any = false;
   bool deferred = false;
   bool cut = false;
+  // A batch whose chains used up its work cap leaves the rest to a later
+  // batch: its nodes are deferred, not counted as chains cut short.
+  const bool capped = p.work != nullptr && load_version(p.work) >= p.work_cap;
   stack[depth++] = start;
   while (depth > 0) {
     const unsigned int v = stack[--depth];
     int result = lift_deferred;
-    if (lifts < p.budget) {
+    if (!capped && lifts < p.budget) {
       ++lifts;
       result = lift(a, v);
     } else {
-      cut = true;
+      cut = !capped;
     }
     if (result == lift_unchanged) continue;
     any = true;
@@ -355,8 +361,10 @@ __device__ void lift_chain(const Lift& lift, const LiftArgs& a, const PassArgs& 
       }
     }
   }
+  if (capped) report_pass(a.report, work_capped);
   if (deferred) report_pass(a.report, deferred_lift);
   if (cut) count_budget_cut(a.report);
+  if (p.work != nullptr && lifts > 1) atomicAdd(p.work, lifts - 1);
   if (any) *p.go_on = true;
 }
 
