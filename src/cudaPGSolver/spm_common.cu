@@ -170,9 +170,12 @@ uint32_t SpmSchedule::budget() const {
   return most < chain_budget ? static_cast<uint32_t>(most) : chain_budget;
 }
 
-void SpmSchedule::next(uint32_t report) {
-  lone_climb_[turn()] =
-      (report >> kernel::budget_cut_shift) <= lone_climb_chains && (report & kernel::work_capped) == 0;
+void SpmSchedule::next(uint32_t report, uint32_t work) {
+  const unsigned int t = turn();
+  capped_[t] = (report & kernel::work_capped) != 0;
+  work_[t] += work;
+  const bool held_back = capped_[1 - t] && work_[t] > 4 * work_[1 - t];
+  lone_climb_[t] = (report >> kernel::budget_cut_shift) <= lone_climb_chains && !capped_[t] && !held_back;
   ++batch_;
 }
 
@@ -209,11 +212,12 @@ void clear_pass_report(DeviceMemoryPtr& memory) {
   check_cuda(cudaMemsetAsync(memory.rank_counter, 0, 4, 0), "error while clearing the pass report");
 }
 
-uint32_t read_pass_report(const DeviceMemoryPtr& memory) {
-  uint32_t report = 0;
-  check_cuda(cudaMemcpy(&report, memory.rank_counter, 4, cudaMemcpyDeviceToHost),
+uint32_t read_pass_report(const DeviceMemoryPtr& memory, uint32_t* batch_work, uint32_t valuation_dim) {
+  std::vector<uint32_t> words(batch_work != nullptr ? valuation_dim + 1 : 1);
+  check_cuda(cudaMemcpy(words.data(), memory.rank_counter, words.size() * 4, cudaMemcpyDeviceToHost),
              "error while copying the pass report to host");
-  return report;
+  if (batch_work != nullptr) *batch_work = words.back();
+  return words[0];
 }
 
 namespace {

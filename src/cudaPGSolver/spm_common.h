@@ -79,7 +79,9 @@ kernel::PassArgs spm_pass_args(DeviceMemoryPtr& memory, kernel::PassMode mode, c
 // entry that bounds no component. Clearing it (and go_on) is queued behind
 // the launches before it; reading it waits for them.
 void clear_pass_report(DeviceMemoryPtr& memory);
-uint32_t read_pass_report(const DeviceMemoryPtr& memory);
+// With batch_work, the same copy also brings the batch's work count (the
+// word after the valuation_dim rank words).
+uint32_t read_pass_report(const DeviceMemoryPtr& memory, uint32_t* batch_work = nullptr, uint32_t valuation_dim = 0);
 // Whether passes with this report end the loop; if so, gives the nodes still
 // undecided to their winner. Chained passes that deferred no lift and raised
 // no measure of one class leave that class at its least fixed point (every
@@ -125,7 +127,11 @@ void set_spm_chain_budget(uint32_t lifts);
 // class that climbs towards top took most of the work on sparse games of
 // 1000 nodes (7,300 of 9,100 raises on one), where the other class, the
 // one that ends the loop, needed 1,800. A batch that reaches its cap does
-// not count as a lone climb, so its class's budget does not grow.
+// not count as a lone climb, so its class's budget does not grow; nor does
+// the other class's while this one is held at its cap and the other has
+// run more than four times its lifts: a lone climb towards top, which the
+// cap lets through at full budget, took 4.2 of 4.8 million lifts on one
+// game whose other class ended the loop after 400 thousand.
 class SpmSchedule {
  public:
   explicit SpmSchedule(bool one_sided) : one_sided_(one_sided) {}
@@ -134,7 +140,8 @@ class SpmSchedule {
   unsigned int follow() const;  // a kernel::PassReport class bit, 0 for both
   uint32_t work_cap(uint32_t n_nodes) const;  // chained lifts per batch, 0 for no cap
   // The next batch, after one whose last pass reported `report`.
-  void next(uint32_t report);
+  // work: the chained lifts the batch counted (see cap_batch_work).
+  void next(uint32_t report, uint32_t work = 0);
 
   static const unsigned int lone_climb_chains = 2;
 
@@ -144,6 +151,8 @@ class SpmSchedule {
   bool one_sided_;
   unsigned int batch_ = 0;
   bool lone_climb_[2] = {false, false};  // per class: its last batch cut at most lone_climb_chains chains
+  bool capped_[2] = {false, false};      // per class: its last batch reached its work cap
+  uint64_t work_[2] = {0, 0};            // per class: chained lifts of its batches so far
 };
 
 // Sets the work cap of a batch's passes and clears the batch's work count

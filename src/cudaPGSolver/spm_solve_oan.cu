@@ -37,8 +37,9 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
       pass.count = count;
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, count, passes_run);
     }
-    const uint32_t report = read_pass_report(memory);
-    schedule.next(report);
+    uint32_t work = 0;
+    const uint32_t report = read_pass_report(memory, &work, launch.valuation_dim);
+    schedule.next(report, work);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
     if (spm_worth_checking(variant.one_sided, report)) {
       // One pass over every undecided node without chains, to see whether

@@ -32,8 +32,9 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
       first = false;
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n, passes_run);
     }
-    const uint32_t report = read_pass_report(memory);
-    schedule.next(report);
+    uint32_t work = 0;
+    const uint32_t report = read_pass_report(memory, &work, launch.valuation_dim);
+    schedule.next(report, work);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
     if (spm_worth_checking(variant.one_sided, report)) {
       // One pass over every undecided node without chains, to see whether
