@@ -67,7 +67,7 @@ ColorRanks prepare_color_ranks(DeviceMemoryPtr& memory, const ParityGame& game) 
 }
 
 void count_color_ranks(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t valuation_dim) {
-  // One word more than the ranks: the batches' work count (see cap_batch_work).
+  // One word more than the ranks: the batches' work count (see start_spm_batch).
   memory.allocate_rank_counter(valuation_dim + 1);
   // One counting pass for all ranks: a pass per rank cost more than the
   // lifting itself on small games with many colours.
@@ -198,8 +198,10 @@ uint32_t SpmSchedule::work_cap(uint32_t n_nodes) const {
   return static_cast<uint32_t>(std::min<uint64_t>(cap, 0xFFFFFFFFull));
 }
 
-void cap_batch_work(DeviceMemoryPtr& memory, const SpmLaunch& launch, const SpmSchedule& schedule, uint32_t n_nodes,
-                    kernel::PassArgs& pass) {
+void start_spm_batch(DeviceMemoryPtr& memory, const SpmLaunch& launch, const SpmSchedule& schedule, uint32_t n_nodes,
+                     kernel::PassArgs& pass) {
+  pass.budget = schedule.budget();
+  pass.follow = schedule.follow();
   const uint32_t cap = schedule.work_cap(n_nodes);
   pass.work = cap == 0 ? nullptr : memory.rank_counter + launch.valuation_dim;
   pass.work_cap = cap;
@@ -218,6 +220,13 @@ uint32_t read_pass_report(const DeviceMemoryPtr& memory, uint32_t* batch_work, u
              "error while copying the pass report to host");
   if (batch_work != nullptr) *batch_work = words.back();
   return words[0];
+}
+
+uint32_t end_spm_batch(const DeviceMemoryPtr& memory, const SpmLaunch& launch, SpmSchedule& schedule) {
+  uint32_t work = 0;
+  const uint32_t report = read_pass_report(memory, &work, launch.valuation_dim);
+  schedule.next(report, work);
+  return report;
 }
 
 namespace {

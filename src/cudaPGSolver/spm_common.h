@@ -140,7 +140,7 @@ class SpmSchedule {
   unsigned int follow() const;  // a kernel::PassReport class bit, 0 for both
   uint32_t work_cap(uint32_t n_nodes) const;  // chained lifts per batch, 0 for no cap
   // The next batch, after one whose last pass reported `report`.
-  // work: the chained lifts the batch counted (see cap_batch_work).
+  // work: the chained lifts the batch counted (see start_spm_batch).
   void next(uint32_t report, uint32_t work = 0);
 
   static const unsigned int lone_climb_chains = 2;
@@ -155,10 +155,14 @@ class SpmSchedule {
   uint64_t work_[2] = {0, 0};            // per class: chained lifts of its batches so far
 };
 
-// Sets the work cap of a batch's passes and clears the batch's work count
-// (the word after the rank bounds), queued behind the launches before it.
-void cap_batch_work(DeviceMemoryPtr& memory, const SpmLaunch& launch, const SpmSchedule& schedule, uint32_t n_nodes,
-                    kernel::PassArgs& pass);
+// The start of a batch: its passes take the schedule's budget, class and
+// work cap, and the batch's work count (the word after the rank bounds) is
+// cleared, queued behind the launches before it.
+void start_spm_batch(DeviceMemoryPtr& memory, const SpmLaunch& launch, const SpmSchedule& schedule, uint32_t n_nodes,
+                     kernel::PassArgs& pass);
+// The end of a batch: its report, which the schedule takes with the batch's
+// work count for the next batch.
+uint32_t end_spm_batch(const DeviceMemoryPtr& memory, const SpmLaunch& launch, SpmSchedule& schedule);
 
 // Device steps of the iteration loops; every status is checked.
 void store_go_on(DeviceMemoryPtr& memory, bool value);

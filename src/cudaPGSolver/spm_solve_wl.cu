@@ -22,9 +22,7 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
   uint32_t passes_run = 0;
   kernel::PassArgs pass = spm_pass_args(memory, kernel::every_node, nullptr, n, memory.work_list_permutation);
   for (;;) {
-    pass.budget = schedule.budget();
-    pass.follow = schedule.follow();
-    cap_batch_work(memory, launch, schedule, n, pass);
+    start_spm_batch(memory, launch, schedule, n, pass);
     for (unsigned int i = 0; i < schedule.passes(); ++i) {
       // The report covers the batch's last pass: see SpmSchedule.
       if (i + 1 == schedule.passes()) clear_pass_report(memory);
@@ -32,9 +30,7 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
       first = false;
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n, passes_run);
     }
-    uint32_t work = 0;
-    const uint32_t report = read_pass_report(memory, &work, launch.valuation_dim);
-    schedule.next(report, work);
+    const uint32_t report = end_spm_batch(memory, launch, schedule);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
     if (spm_worth_checking(variant.one_sided, report)) {
       // One pass over every undecided node without chains, to see whether
