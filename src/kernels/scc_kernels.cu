@@ -27,6 +27,43 @@ __global__ void set_initial_pivot(uint32_t* scc_id, const uint32_t* pivot, const
   scc_id[i] = i == p ? (p | scc_word::forward | scc_word::backward) : p;
 }
 
+namespace {
+
+// Nodes a propagation chain keeps to visit, and visits it makes per thread
+// and pass.
+const uint32_t propagation_stack = 32;
+const uint32_t propagation_budget = 256;
+
+// Spreads the mark `flag` of partition id from node i along the edges
+// [begin[u], begin[u] + count[u]) of each marked node u: the neighbours it
+// marks are visited in the same pass (a chain), as far as the stack and the
+// budget reach. A node left unvisited is marked, and the pass reports a
+// change, so the next pass spreads from it. Returns whether it marked any.
+__device__ inline bool spread_mark(uint32_t* scc_id, uint32_t i, uint32_t id, uint32_t flag, const uint32_t* begin,
+                                   const uint32_t* targets, const uint32_t* count) {
+  uint32_t stack[propagation_stack];
+  uint32_t depth = 0;
+  bool wrote = false;
+  stack[depth++] = i;
+  for (uint32_t visits = 0; depth > 0 && visits < propagation_budget; ++visits) {
+    const uint32_t u = stack[--depth];
+    const uint32_t first = begin[u], end = first + count[u];
+    for (uint32_t j = first; j < end; ++j) {
+      const uint32_t v = targets[j];
+      if (v == u) continue;
+      const uint32_t x = scc_id[v];
+      if ((x & scc_word::id_mask) == id && !(x & flag)) {
+        scc_id[v] = x | flag;
+        wrote = true;
+        if (depth < propagation_stack) stack[depth++] = v;
+      }
+    }
+  }
+  return wrote;
+}
+
+}  // namespace
+
 __global__ void pivot_propagation(uint32_t* scc_id, const uint32_t* succ_begin, const uint32_t* succ_array,
                                   const uint32_t* n_succ, const uint32_t* pred_begin, const uint32_t* pred_array,
                                   const uint32_t* n_pred, uint32_t n, bool* changed) {
@@ -35,34 +72,13 @@ __global__ void pivot_propagation(uint32_t* scc_id, const uint32_t* succ_begin, 
   const uint32_t w = scc_id[i];
   if (w & scc_word::done) return;
   const uint32_t id = w & scc_word::id_mask;
-  bool wrote = false;
   // Marks of other threads may be lost to a concurrent store into the same
   // word; the thread that lost its mark has set the flag, so another pass
-  // follows and sets it again.
-  if (w & scc_word::forward) {
-    const uint32_t begin = succ_begin[i], end = begin + n_succ[i];
-    for (uint32_t j = begin; j < end; ++j) {
-      const uint32_t v = succ_array[j];
-      if (v == i) continue;
-      const uint32_t x = scc_id[v];
-      if ((x & scc_word::id_mask) == id && !(x & scc_word::forward)) {
-        scc_id[v] = x | scc_word::forward;
-        wrote = true;
-      }
-    }
-  }
-  if (w & scc_word::backward) {
-    const uint32_t begin = pred_begin[i], end = begin + n_pred[i];
-    for (uint32_t j = begin; j < end; ++j) {
-      const uint32_t v = pred_array[j];
-      if (v == i) continue;
-      const uint32_t x = scc_id[v];
-      if ((x & scc_word::id_mask) == id && !(x & scc_word::backward)) {
-        scc_id[v] = x | scc_word::backward;
-        wrote = true;
-      }
-    }
-  }
+  // follows, in which every marked node spreads its marks again.
+  bool wrote = false;
+  if (w & scc_word::forward) wrote = spread_mark(scc_id, i, id, scc_word::forward, succ_begin, succ_array, n_succ);
+  if (w & scc_word::backward)
+    wrote = spread_mark(scc_id, i, id, scc_word::backward, pred_begin, pred_array, n_pred) || wrote;
   if (wrote) *changed = true;
 }
 
