@@ -22,8 +22,10 @@ struct ColorRanks {
 // "Color ... becomes ..." line per colour in use on standard output.
 ColorRanks prepare_color_ranks(DeviceMemoryPtr& memory, const ParityGame& game);
 
-// Allocates rank_counter and fills entry r (r >= 1) with the number of nodes
-// of rank r, printing each count on standard error.
+// Allocates rank_counter (valuation_dim + 1 entries: the pass report, the
+// rank bounds and a batch's work count) and fills entry r (1 <= r <
+// valuation_dim) with the number of nodes of rank r, printing each count on
+// standard error.
 void count_color_ranks(DeviceMemoryPtr& memory, uint32_t n_nodes, uint32_t valuation_dim);
 
 // Refuses a game with more nodes than a measure component can count (they are

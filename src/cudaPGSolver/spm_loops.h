@@ -7,7 +7,9 @@
 // valuation and are raised where they lie; valuation_next no longer holds a
 // second copy of the measures but each node's version word (the first int of
 // its row), which gives every row one writer at a time and lets readers see
-// a torn row. Passes run in batches between two reads of go_on.
+// a torn row, and its change stamp (the second), which lets a pass leave out
+// the nodes that nothing changed for. Passes run in batches between two
+// reads of the pass report.
 #include "common/launch.h"
 #include "cudaPGSolver/spm_common.h"
 #include "kernels/spm_kernel.h"

@@ -39,7 +39,7 @@ struct LiftArgs {
   const unsigned int* rank_counter;
   unsigned int* report;    // what the passes did since the host cleared it (PassReport bits)
   int* valuation;          // the measures, read and raised in place
-  unsigned int* versions;  // node v's version word at v * valuation_dim
+  unsigned int* versions;  // node v's version word at v * valuation_dim, its change stamp after it
   unsigned short* color;
   const unsigned char* owner;
   unsigned int* n_succ;
