@@ -29,24 +29,35 @@ __global__ void set_initial_pivot(uint32_t* scc_id, const uint32_t* pivot, const
 
 namespace {
 
-// Nodes a propagation chain keeps to visit, and visits it makes per thread
-// and pass.
-const uint32_t propagation_stack = 32;
-const uint32_t propagation_budget = 256;
+// Nodes a chain keeps to visit, and visits it makes per thread and pass.
+const uint32_t chain_stack = 32;
+const uint32_t chain_budget = 256;
+
+// A chain: the fixpoint passes below carry a change on from the node that
+// made it, within the pass, instead of leaving each further step to another
+// pass. step(u, push) visits u and may push nodes to visit; a node that does
+// not fit on the stack is left to the next pass, which the change flag asks
+// for.
+template <class Step>
+__device__ inline void run_chain(uint32_t start, Step step) {
+  uint32_t stack[chain_stack];
+  uint32_t depth = 0;
+  stack[depth++] = start;
+  for (uint32_t visits = 0; depth > 0 && visits < chain_budget; ++visits) {
+    const uint32_t u = stack[--depth];
+    step(u, [&](uint32_t v) {
+      if (depth < chain_stack) stack[depth++] = v;
+    });
+  }
+}
 
 // Spreads the mark `flag` of partition id from node i along the edges
-// [begin[u], begin[u] + count[u]) of each marked node u: the neighbours it
-// marks are visited in the same pass (a chain), as far as the stack and the
-// budget reach. A node left unvisited is marked, and the pass reports a
-// change, so the next pass spreads from it. Returns whether it marked any.
+// [begin[u], begin[u] + count[u]) of each marked node u. Returns whether it
+// marked any.
 __device__ inline bool spread_mark(uint32_t* scc_id, uint32_t i, uint32_t id, uint32_t flag, const uint32_t* begin,
                                    const uint32_t* targets, const uint32_t* count) {
-  uint32_t stack[propagation_stack];
-  uint32_t depth = 0;
   bool wrote = false;
-  stack[depth++] = i;
-  for (uint32_t visits = 0; depth > 0 && visits < propagation_budget; ++visits) {
-    const uint32_t u = stack[--depth];
+  run_chain(i, [&](uint32_t u, auto push) {
     const uint32_t first = begin[u], end = first + count[u];
     for (uint32_t j = first; j < end; ++j) {
       const uint32_t v = targets[j];
@@ -55,10 +66,10 @@ __device__ inline bool spread_mark(uint32_t* scc_id, uint32_t i, uint32_t id, ui
       if ((x & scc_word::id_mask) == id && !(x & flag)) {
         scc_id[v] = x | flag;
         wrote = true;
-        if (depth < propagation_stack) stack[depth++] = v;
+        push(v);
       }
     }
-  }
+  });
   return wrote;
 }
 
@@ -82,6 +93,49 @@ __global__ void pivot_propagation(uint32_t* scc_id, const uint32_t* succ_begin, 
   if (wrote) *changed = true;
 }
 
+namespace {
+
+// A live member of partition id. A trimmed pivot keeps the partition's id in
+// its word but is done, and lies on no cycle of the partition.
+__device__ inline bool live_in(uint32_t x, uint32_t id) {
+  return (x & scc_word::id_mask) == id && !(x & scc_word::done);
+}
+
+// Trims live node v of partition id when it has no successor or no
+// predecessor (other than itself) left in the partition. Partitions only
+// lose members while trimming, so a node trimmed once stays rightly trimmed
+// whatever other threads do meanwhile.
+__device__ inline bool trim(uint32_t* scc_id, uint32_t v, uint32_t id, const uint32_t* succ_begin,
+                            const uint32_t* succ_array, const uint32_t* n_succ, const uint32_t* pred_begin,
+                            const uint32_t* pred_array, const uint32_t* n_pred) {
+  bool self_loop = false;
+  bool has_succ = false;
+  {
+    const uint32_t begin = succ_begin[v], end = begin + n_succ[v];
+    for (uint32_t j = begin; j < end; ++j) {
+      const uint32_t u = succ_array[j];
+      if (u == v) {
+        self_loop = true;
+      } else if (live_in(scc_id[u], id)) {
+        has_succ = true;
+      }
+    }
+  }
+  bool has_pred = false;
+  {
+    const uint32_t begin = pred_begin[v], end = begin + n_pred[v];
+    for (uint32_t j = begin; j < end && !has_pred; ++j) {
+      const uint32_t u = pred_array[j];
+      if (u != v && live_in(scc_id[u], id)) has_pred = true;
+    }
+  }
+  if (has_succ && has_pred) return false;
+  scc_id[v] = v | (self_loop ? scc_word::trivial_loop : scc_word::trivial);
+  return true;
+}
+
+}  // namespace
+
 __global__ void remove_trivial_sccs(uint32_t* scc_id, const uint32_t* succ_begin, const uint32_t* succ_array,
                                     const uint32_t* n_succ, const uint32_t* pred_begin,
                                     const uint32_t* pred_array, const uint32_t* n_pred, uint32_t n,
@@ -91,30 +145,24 @@ __global__ void remove_trivial_sccs(uint32_t* scc_id, const uint32_t* succ_begin
   const uint32_t w = scc_id[i];
   if (w & scc_word::done) return;
   const uint32_t id = w & scc_word::id_mask;
-  bool self_loop = false;
-  bool has_succ = false;
-  {
-    const uint32_t begin = succ_begin[i], end = begin + n_succ[i];
-    for (uint32_t j = begin; j < end; ++j) {
-      const uint32_t v = succ_array[j];
-      if (v == i) {
-        self_loop = true;
-      } else if ((scc_id[v] & scc_word::id_mask) == id) {
-        has_succ = true;
-      }
-    }
-  }
-  bool has_pred = false;
-  {
-    const uint32_t begin = pred_begin[i], end = begin + n_pred[i];
-    for (uint32_t j = begin; j < end && !has_pred; ++j) {
-      const uint32_t v = pred_array[j];
-      if (v != i && (scc_id[v] & scc_word::id_mask) == id) has_pred = true;
-    }
-  }
-  if (has_succ && has_pred) return;
+  if (!trim(scc_id, i, id, succ_begin, succ_array, n_succ, pred_begin, pred_array, n_pred)) return;
   *changed = true;
-  scc_id[i] = i | (self_loop ? scc_word::trivial_loop : scc_word::trivial);
+  // A trimmed node may have been the last successor or predecessor of its
+  // neighbours in the partition: they are checked at once.
+  const auto check_neighbours = [&](uint32_t u, const uint32_t* begin, const uint32_t* targets,
+                                    const uint32_t* count, auto push) {
+    const uint32_t first = begin[u], end = first + count[u];
+    for (uint32_t j = first; j < end; ++j) {
+      const uint32_t v = targets[j];
+      if (v != u && live_in(scc_id[v], id) &&
+          trim(scc_id, v, id, succ_begin, succ_array, n_succ, pred_begin, pred_array, n_pred))
+        push(v);
+    }
+  };
+  run_chain(i, [&](uint32_t u, auto push) {
+    check_neighbours(u, succ_begin, succ_array, n_succ, push);
+    check_neighbours(u, pred_begin, pred_array, n_pred, push);
+  });
 }
 
 __global__ void vote_scc_id(uint32_t* scc_id, uint32_t* votes, uint32_t n) {
@@ -164,8 +212,9 @@ __global__ void mark_singleton_sccs(uint32_t* scc_id, const uint32_t* succ_begin
 }
 
 __global__ void compute_scc_rank_iteration(uint32_t* scc_rank, const uint32_t* scc_id, const uint32_t* n_succ,
-                                           const uint32_t* succ_begin, const uint32_t* succ_array, uint32_t n,
-                                           bool* changed) {
+                                           const uint32_t* succ_begin, const uint32_t* succ_array,
+                                           const uint32_t* n_pred, const uint32_t* pred_begin,
+                                           const uint32_t* pred_array, uint32_t n, bool* changed) {
   const uint32_t i = thread_node();
   if (i >= n) return;
   const uint32_t w = scc_id[i];
@@ -183,10 +232,26 @@ __global__ void compute_scc_rank_iteration(uint32_t* scc_rank, const uint32_t* s
   const uint32_t id = w & scc_word::id_mask;
   // A concurrent smaller store may overwrite this one; its thread set the
   // flag too, and the next pass restores the larger value.
-  if (m + 1 > scc_rank[id]) {
-    scc_rank[id] = m + 1;
-    *changed = true;
-  }
+  if (m + 1 <= scc_rank[id]) return;
+  scc_rank[id] = m + 1;
+  *changed = true;
+  // Every rank written is 1 + a rank read from a successor's SCC, so ranks
+  // stay at most the heights; the raise goes on to the predecessors at once.
+  run_chain(i, [&](uint32_t u, auto push) {
+    const uint32_t wu = scc_id[u];
+    const uint32_t r = scc_rank[wu & scc_word::id_mask] + 1;
+    const uint32_t first = pred_begin[u], last = first + n_pred[u];
+    for (uint32_t j = first; j < last; ++j) {
+      const uint32_t v = pred_array[j];
+      const uint32_t x = scc_id[v];
+      if (x == wu) continue;
+      uint32_t& rank = scc_rank[x & scc_word::id_mask];
+      if (r > rank) {
+        rank = r;
+        push(v);
+      }
+    }
+  });
 }
 
 __global__ void set_scc_rank(uint32_t* scc_rank, const uint32_t* scc_id, uint32_t n) {

@@ -44,7 +44,8 @@ __global__ void pivot_propagation(uint32_t* scc_id, const uint32_t* succ_begin, 
                                   const uint32_t* n_pred, uint32_t n, bool* changed);
 
 // Trimming: a live node without a successor or without a predecessor in its
-// own partition cannot lie on a cycle there and becomes a trivial SCC.
+// own partition cannot lie on a cycle there and becomes a trivial SCC; its
+// neighbours in the partition are checked again within the pass.
 __global__ void remove_trivial_sccs(uint32_t* scc_id, const uint32_t* succ_begin, const uint32_t* succ_array,
                                     const uint32_t* n_succ, const uint32_t* pred_begin,
                                     const uint32_t* pred_array, const uint32_t* n_pred, uint32_t n,
@@ -66,10 +67,12 @@ __global__ void mark_singleton_sccs(uint32_t* scc_id, const uint32_t* succ_begin
                                     const uint32_t* n_succ, uint32_t n);
 
 // One pass of the SCC heights: the representative's rank becomes 1 + the
-// largest rank among the SCCs an edge leaves to.
+// largest rank among the SCCs an edge leaves to; a raise goes on along the
+// predecessors within the pass.
 __global__ void compute_scc_rank_iteration(uint32_t* scc_rank, const uint32_t* scc_id, const uint32_t* n_succ,
-                                           const uint32_t* succ_begin, const uint32_t* succ_array, uint32_t n,
-                                           bool* changed);
+                                           const uint32_t* succ_begin, const uint32_t* succ_array,
+                                           const uint32_t* n_pred, const uint32_t* pred_begin,
+                                           const uint32_t* pred_array, uint32_t n, bool* changed);
 
 // Copies each representative's rank to all members of its SCC.
 __global__ void set_scc_rank(uint32_t* scc_rank, const uint32_t* scc_id, uint32_t n);

@@ -70,7 +70,8 @@ void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) 
   thrust::fill(thrust::device, scc_rank, scc_rank + n, 0u);
   run_until_unchanged(changed, "determine_sccs: SCC ranks", [&] {
     launch_kernel(kernel::scc::compute_scc_rank_iteration, grid, block, 0, scc_rank,
-                  static_cast<const uint32_t*>(scc_id), g.n_succ, g.succ_begin, g.succ_array, n, changed.get());
+                  static_cast<const uint32_t*>(scc_id), g.n_succ, g.succ_begin, g.succ_array, g.n_pred, g.pred_begin,
+                  g.pred_array, n, changed.get());
   });
   launch_kernel(kernel::scc::set_scc_rank, grid, block, 0, scc_rank, static_cast<const uint32_t*>(scc_id), n);
   changed.check_launch("determine_sccs: SCC ranks");
