@@ -204,6 +204,26 @@ __device__ int lift_locked(int* B, bool* go_on, int* valuation, unsigned int* ve
   return lift_unchanged;
 }
 
+// As in spm_in_place.h: when neither v nor a successor in the range changed
+// (or had its lift deferred) in this pass so far or the one before, v's last
+// lift read every successor as it is now, and lifting v again would change
+// nothing. Successors outside the range are decided and stay so.
+__device__ inline bool unchanged_since_last_lift(const unsigned int* stamps, unsigned int number, uint32_t t,
+                                                 uint32_t count, uint32_t first, const uint32_t* n_succ,
+                                                 const uint32_t* succ_begin, const uint32_t* succ_array) {
+  if (number < 2) return false;
+  const unsigned int recent = number - 1;
+  const auto stamp = [&](uint32_t u) { return *static_cast<const volatile unsigned int*>(stamps + u); };
+  if (stamp(t) >= recent) return false;
+  const uint32_t v = first + t;
+  const uint32_t begin = succ_begin[v], end = begin + n_succ[v];
+  for (uint32_t j = begin; j < end; ++j) {
+    const uint32_t w = succ_array[j];
+    if (w - first < count && stamp(w - first) >= recent) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 __global__ void iteration_range_in_place(bool* go_on, int* valuation, unsigned int* versions,
@@ -211,10 +231,15 @@ __global__ void iteration_range_in_place(bool* go_on, int* valuation, unsigned i
                                          uint32_t first, color_t* color, const uint8_t* owner, uint32_t* n_succ,
                                          const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id,
                                          const uint32_t* pred_begin, const uint32_t* pred_array,
-                                         unsigned int budget) {
+                                         unsigned int budget, unsigned int* stamps, unsigned int number) {
   PG_DYNAMIC_SHARED(int, nxt_buffer);
   const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
   if (t >= count) return;
+  if (stamps != nullptr && color[first + t] >= 2 && unchanged_since_last_lift(stamps, number, t, count, first, n_succ,
+                                                                              succ_begin, succ_array)) {
+    work_counters::count(work_counters::skip);
+    return;
+  }
   int* B = nxt_buffer + static_cast<std::size_t>(threadIdx.x) * n_ranks;
   // The node and, after each change, its predecessors in the range (a chain,
   // as in spm_in_place.h). Whatever the chain leaves is lifted by the next
@@ -237,6 +262,7 @@ __global__ void iteration_range_in_place(bool* go_on, int* valuation, unsigned i
     }
     if (result == lift_unchanged) continue;
     *go_on = true;
+    if (stamps != nullptr) *static_cast<volatile unsigned int*>(stamps + (v - first)) = number;
     if (result == lift_deferred || pred_begin == nullptr) continue;
     for (uint32_t e = pred_begin[v - first]; e < pred_begin[v - first + 1] && depth < chain_stack; ++e)
       if (color[pred_array[e]] >= 2 && !pending_in_chain(stack, depth, pred_array[e])) stack[depth++] = pred_array[e];

@@ -40,14 +40,17 @@ __global__ void iteration_range(bool* go_on, int* valuation_out, const int* valu
 // in the range (pred_begin / pred_array: count + 1 starts and the sources,
 // by v - first; null for no chains), at most budget lifts per thread.
 // versions[v - first] is node v's version word, which keeps one writer per
-// row and shows readers a row being written (kernels/spm_in_place.h). Needs
-// blockDim.x * n_ranks ints of dynamic shared memory.
+// row and shows readers a row being written (kernels/spm_in_place.h). With
+// stamps (null: none), stamps[v - first] is the number of the last pass that
+// changed v or deferred its lift, and pass `number` (from 1) leaves out the
+// nodes that neither changed nor saw a successor change in it or the pass
+// before. Needs blockDim.x * n_ranks ints of dynamic shared memory.
 __global__ void iteration_range_in_place(bool* go_on, int* valuation, unsigned int* versions,
                                          const uint32_t* rank_counter, uint16_t n_ranks, uint32_t count,
                                          uint32_t first, color_t* color, const uint8_t* owner, uint32_t* n_succ,
                                          const uint32_t* succ_begin, uint32_t* succ_array, const uint32_t* scc_id,
                                          const uint32_t* pred_begin, const uint32_t* pred_array,
-                                         unsigned int budget);
+                                         unsigned int budget, unsigned int* stamps, unsigned int number);
 
 // The range's predecessor lists: counts[w - first] += 1 for every edge into
 // range node w from a range node (counts cleared before), then, with cursor

@@ -143,6 +143,8 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
 
   int* const read = valuation_a.get();
   unsigned int* const versions = reinterpret_cast<unsigned int*>(valuation_b.get());
+  // The change stamps take the next count words of B where it has them.
+  unsigned int* const stamps = n_ranks >= 2 ? versions + count : nullptr;
 
   // The range's own predecessor lists, for the chains of the lifting passes
   // (the arena's were freed after the SCC decomposition).
@@ -167,12 +169,13 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
   // nothing ends the loop. Chains are short in the first batches.
   unsigned int batch_pass = 0;
   run_until_unchanged(go_on, "Korrel::solve_range", [&] {
-    const unsigned int budget = 64u << std::min(2u * (batch_pass++ / 4), 6u);
+    const unsigned int budget = 64u << std::min(2u * (batch_pass / 4), 6u);
+    ++batch_pass;
     launch_kernel(kernel::small_progress_measure::iteration_range_in_place, grid, block, shared_bytes, go_on.get(),
                   read, versions, static_cast<const uint32_t*>(rank_counter.get()), n_ranks, count, first, game.color,
                   static_cast<const uint8_t*>(game.owner), game.n_succ, game.succ_begin, game.succ_array,
                   game.scc_id, static_cast<const uint32_t*>(pred_begin.get()),
-                  static_cast<const uint32_t*>(pred_array.get()), budget);
+                  static_cast<const uint32_t*>(pred_array.get()), budget, stamps, batch_pass);
     // A refused launch would leave go_on false and the range undecided.
     check_last_error("Korrel::solve_range: lifting pass failed: ");
   }, PassBatch::default_largest, true);

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "arena/gpu_arena.h"
+#include "common/work_counters.h"
+#include "generated_game.h"
 #include "host_scc.h"
 #include "random_game.h"
 #include "rangespm/korrel.h"
@@ -110,6 +112,22 @@ TEST_F(KorrelSolve, AgreesWithTheReferenceOnSparseGamesOfTwentyColours) {
     p.max_out = 2;
     EXPECT_EQ(compare(random_game(p)), "") << describe(p);
   }
+}
+
+// After the first pass, a node whose row and successors' rows stayed as
+// they were is left out: on this game every pass lifting every node of the
+// range took about 17,600 lifts, four times as many.
+TEST_F(KorrelSolve, LaterPassesLeaveOutNodesThatSawNoChange) {
+  hostrt::set_worker_threads(1);
+  hostrt::set_thread_order(hostrt::ThreadOrder::forward);
+  const TestGame g = from_generated(pggen::random_game(1000, 5, 1, 2, 20));
+  work_counters::start(true);
+  EXPECT_EQ(compare(g), "");
+  const uint64_t lifts = work_counters::read(work_counters::lift);
+  const uint64_t skips = work_counters::read(work_counters::skip);
+  work_counters::start(false);
+  EXPECT_LE(lifts, 8000u);
+  EXPECT_GE(skips, 5000u);
 }
 
 TEST_F(KorrelSolve, AgreesWithTheReferenceOnGamesOfManySccs) {
