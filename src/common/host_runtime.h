@@ -54,6 +54,14 @@ inline T atomicCAS(T* address, T expected, T desired) {
   return expected;
 }
 template <class T>
+inline T atomicOr(T* address, T value) {
+  return __atomic_fetch_or(address, value, __ATOMIC_ACQ_REL);
+}
+template <class T>
+inline T atomicAnd(T* address, T value) {
+  return __atomic_fetch_and(address, value, __ATOMIC_ACQ_REL);
+}
+template <class T>
 inline T atomicMax(T* address, T value) {
   T old = __atomic_load_n(address, __ATOMIC_ACQUIRE);
   while (old < value && !__atomic_compare_exchange_n(address, &old, value, true, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {

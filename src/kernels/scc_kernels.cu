@@ -24,7 +24,7 @@ __global__ void set_initial_pivot(uint32_t* scc_id, const uint32_t* pivot, const
   if (i >= n) return;
   if (n_succ[i] == 0 || n_pred[i] == 0) return;
   const uint32_t p = *pivot;
-  scc_id[i] = i == p ? (p | scc_word::forward | scc_word::backward) : p;
+  scc_id[i] = i == p ? (p | scc_word::marks | scc_word::unspread) : p;
 }
 
 namespace {
@@ -51,25 +51,26 @@ __device__ inline void run_chain(uint32_t start, Step step) {
   }
 }
 
-// Spreads the mark `flag` of partition id from node i along the edges
-// [begin[u], begin[u] + count[u]) of each marked node u. Returns whether it
+// Spreads the mark `flag` of node u of partition id along the edges
+// [begin[u], begin[u] + count[u]) to the live members of the partition; the
+// neighbours it marks are pushed, to spread in turn. Returns whether it
 // marked any.
-__device__ inline bool spread_mark(uint32_t* scc_id, uint32_t i, uint32_t id, uint32_t flag, const uint32_t* begin,
-                                   const uint32_t* targets, const uint32_t* count) {
+template <class Push>
+__device__ inline bool spread_mark(uint32_t* scc_id, uint32_t u, uint32_t id, uint32_t flag, const uint32_t* begin,
+                                   const uint32_t* targets, const uint32_t* count, Push push) {
   bool wrote = false;
-  run_chain(i, [&](uint32_t u, auto push) {
-    const uint32_t first = begin[u], end = first + count[u];
-    for (uint32_t j = first; j < end; ++j) {
-      const uint32_t v = targets[j];
-      if (v == u) continue;
-      const uint32_t x = scc_id[v];
-      if ((x & scc_word::id_mask) == id && !(x & flag)) {
-        scc_id[v] = x | flag;
-        wrote = true;
-        push(v);
-      }
+  const uint32_t first = begin[u], end = first + count[u];
+  for (uint32_t j = first; j < end; ++j) {
+    const uint32_t v = targets[j];
+    if (v == u) continue;
+    const uint32_t x = scc_id[v];
+    if ((x & scc_word::id_mask) != id || (x & (flag | scc_word::done))) continue;
+    // Atomic, so that marks of two threads on one word are both kept.
+    if (!(atomicOr(scc_id + v, flag | scc_word::unspread) & flag)) {
+      wrote = true;
+      push(v);
     }
-  });
+  }
   return wrote;
 }
 
@@ -81,15 +82,20 @@ __global__ void pivot_propagation(uint32_t* scc_id, const uint32_t* succ_begin, 
   const uint32_t i = thread_node();
   if (i >= n) return;
   const uint32_t w = scc_id[i];
-  if (w & scc_word::done) return;
+  if ((w & scc_word::done) || !(w & scc_word::unspread)) return;
   const uint32_t id = w & scc_word::id_mask;
-  // Marks of other threads may be lost to a concurrent store into the same
-  // word; the thread that lost its mark has set the flag, so another pass
-  // follows, in which every marked node spreads its marks again.
   bool wrote = false;
-  if (w & scc_word::forward) wrote = spread_mark(scc_id, i, id, scc_word::forward, succ_begin, succ_array, n_succ);
-  if (w & scc_word::backward)
-    wrote = spread_mark(scc_id, i, id, scc_word::backward, pred_begin, pred_array, n_pred) || wrote;
+  run_chain(i, [&](uint32_t u, auto push) {
+    // Whoever clears a node's bit spreads the marks it had then; a mark that
+    // arrives later sets the bit again. A node left on the stack keeps its
+    // bit for the next pass, which the change flag asks for.
+    const uint32_t before = atomicAnd(scc_id + u, ~scc_word::unspread);
+    if (!(before & scc_word::unspread)) return;
+    if (before & scc_word::forward)
+      wrote = spread_mark(scc_id, u, id, scc_word::forward, succ_begin, succ_array, n_succ, push) || wrote;
+    if (before & scc_word::backward)
+      wrote = spread_mark(scc_id, u, id, scc_word::backward, pred_begin, pred_array, n_pred, push) || wrote;
+  });
   if (wrote) *changed = true;
 }
 
@@ -175,7 +181,7 @@ __global__ void vote_scc_id(uint32_t* scc_id, uint32_t* votes, uint32_t n) {
     scc_id[i] = id | scc_word::done;
     return;
   }
-  votes[3u * id + (w >> 28)] = i;
+  votes[3u * id + ((w & scc_word::marks) >> 28)] = i;
 }
 
 __global__ void update_scc_id(uint32_t* scc_id, const uint32_t* votes, uint32_t n, bool* changed) {
@@ -183,9 +189,9 @@ __global__ void update_scc_id(uint32_t* scc_id, const uint32_t* votes, uint32_t 
   if (i >= n) return;
   const uint32_t w = scc_id[i];
   if (w & scc_word::done) return;
-  const uint32_t e = votes[3u * (w & scc_word::id_mask) + (w >> 28)];
+  const uint32_t e = votes[3u * (w & scc_word::id_mask) + ((w & scc_word::marks) >> 28)];
   if (e == i) {
-    scc_id[i] = e | scc_word::forward | scc_word::backward;
+    scc_id[i] = e | scc_word::marks | scc_word::unspread;
     *changed = true;
   } else {
     scc_id[i] = e;

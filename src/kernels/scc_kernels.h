@@ -18,6 +18,11 @@ const uint32_t backward = 0x20000000u;
 const uint32_t done = 0x40000000u;
 const uint32_t trivial = 0x60000000u;       // done | backward
 const uint32_t trivial_loop = 0x70000000u;  // done | backward | forward
+// A live node's marks that are still to be spread to its neighbours. Set
+// with every new mark and on every new pivot; none is left once the marking
+// of a round is at its fixed point.
+const uint32_t unspread = 0x80000000u;
+const uint32_t marks = forward | backward;
 // Node indices must fit into the id field.
 const uint32_t max_nodes = id_mask + 1u;
 
@@ -38,7 +43,8 @@ __global__ void set_initial_pivot(uint32_t* scc_id, const uint32_t* pivot, const
                                   const uint32_t* n_pred, uint32_t n);
 
 // One marking pass: forward marks spread along successors, backward marks
-// along predecessors, inside each partition.
+// along predecessors, inside each partition, from the nodes whose marks are
+// not spread yet.
 __global__ void pivot_propagation(uint32_t* scc_id, const uint32_t* succ_begin, const uint32_t* succ_array,
                                   const uint32_t* n_succ, const uint32_t* pred_begin, const uint32_t* pred_array,
                                   const uint32_t* n_pred, uint32_t n, bool* changed);
