@@ -13,7 +13,8 @@
 //
 // run_until_unchanged() runs the passes of a monotone fixpoint loop in
 // batches between two reads of the flag: extra passes after the fixpoint
-// change nothing, and each read is a round trip to the device.
+// change nothing, and each read is a round trip to the device. On the host
+// backend a read costs nothing and the loops read after every pass.
 #include <algorithm>
 #include <cstddef>
 #include <string>
@@ -71,6 +72,9 @@ class DeviceFlag {
 class PassBatch {
  public:
   static const unsigned int default_largest = 32;
+  // What the loops take: batches where a read is a round trip, one pass per
+  // read where it is not.
+  static const unsigned int backend_largest = pg_reads_are_round_trips ? default_largest : 1;
   explicit PassBatch(unsigned int largest = default_largest) : largest_(std::max(1u, largest)) {}
   unsigned int size() const { return size_; }
   void grow() { size_ = std::min(largest_, size_ * 2); }
@@ -93,7 +97,7 @@ class PassBatch {
 // be waited for a long time).
 template <class Pass>
 std::size_t run_until_unchanged(DeviceFlag& flag, const char* loop, Pass&& pass,
-                                unsigned int largest_batch = PassBatch::default_largest,
+                                unsigned int largest_batch = PassBatch::backend_largest,
                                 bool last_pass_decides = false) {
   PassBatch batch(largest_batch);
   std::size_t passes = 0;

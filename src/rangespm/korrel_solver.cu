@@ -178,7 +178,7 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
                   static_cast<const uint32_t*>(pred_array.get()), budget, stamps, batch_pass);
     // A refused launch would leave go_on false and the range undecided.
     check_last_error("Korrel::solve_range: lifting pass failed: ");
-  }, PassBatch::default_largest, true);
+  }, PassBatch::backend_largest, true);
   launch_kernel(kernel::small_progress_measure::finalize_range, grid, block, shared_bytes,
                 static_cast<const int*>(read), n_ranks, count, first, game.color, game.owner, game.n_succ,
                 game.succ_begin, game.succ_array, game.scc_id);

@@ -269,7 +269,7 @@ TEST_F(Scc, AFailingFlagReadOrLaunchNamesTheLoop) {
 
 // On a long chain of SCCs a raised rank travels on along the predecessors
 // within the pass, and trimming along the successors: far fewer passes than
-// SCCs, and the flag is read after batches of them only.
+// SCCs.
 TEST_F(Scc, RanksAndTrimmingTravelAlongChainsWithinAPass) {
   const uint32_t n = 2000;
   Lists succ(n);
@@ -284,8 +284,7 @@ TEST_F(Scc, RanksAndTrimmingTravelAlongChainsWithinAPass) {
   preprocess::determine_sccs(scc_id.get(), scc_rank.get(), graph.view());
   const hostrt::Counters c = hostrt::counters() - before;
   EXPECT_EQ(compare_with_host(succ, SccResult{from_device(scc_id.get(), n), from_device(scc_rank.get(), n)}), "");
-  EXPECT_LE(c.launches * 20, n) << "about one pass per SCC";
-  EXPECT_LE(c.copies_to_host * 4, c.launches);
+  EXPECT_LE(c.launches * 20, n) << "without chains, about one pass per SCC";
   EXPECT_EQ(c.synchronisations, c.copies_to_host);
   EXPECT_EQ(c.allocations, 2u) << "the votes and the flag, once";
 }
