@@ -304,12 +304,28 @@ __global__ void iteration_range(bool* go_on, int* valuation_out, const int* valu
                  scc_id);
 }
 
-__global__ void count_rank_range_stencil(uint32_t* out, const color_t* color, uint16_t k, uint32_t count,
-                                         uint32_t first) {
+__global__ void mark_scc_starts(uint32_t* starts, const uint32_t* scc_id, uint32_t count, uint32_t first) {
+  const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= count) return;
+  starts[t] = t == 0 || scc_id[first + t] != scc_id[first + t - 1] ? t : 0u;
+}
+
+__global__ void count_ranks_per_scc(uint32_t* counts, const uint32_t* starts, const color_t* color, uint16_t n_ranks,
+                                    uint32_t count, uint32_t first) {
   const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
   if (t >= count) return;
   const color_t c = color[first + t];
-  if (c >= 3 && (c & 1u) && (c - 3u) / 2u == k) out[t] = 1;
+  if (c < 3 || !(c & 1u) || (c - 3u) / 2u >= n_ranks) return;
+  atomicAdd(counts + static_cast<std::size_t>(starts[t]) * n_ranks + (c - 3u) / 2u, 1u);
+}
+
+__global__ void keep_largest_rank_counts(uint32_t* rank_counter, const uint32_t* counts, const uint32_t* starts,
+                                         uint16_t n_ranks, uint32_t count) {
+  const uint32_t t = blockIdx.x * blockDim.x + threadIdx.x;
+  if (t >= count || starts[t] != t) return;
+  const uint32_t* own = counts + static_cast<std::size_t>(t) * n_ranks;
+  for (uint16_t k = 0; k < n_ranks; ++k)
+    if (own[k] != 0) atomicMax(rank_counter + k, own[k]);
 }
 
 __global__ void finalize_range(const int* valuation, uint16_t n_ranks, uint32_t count, uint32_t first,

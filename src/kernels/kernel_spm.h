@@ -61,9 +61,17 @@ __global__ void fill_range_predecessors(uint32_t* cursor, uint32_t* pred_array, 
                                         const uint32_t* n_succ, const uint32_t* succ_begin,
                                         const uint32_t* succ_array);
 
-// out[t] = 1 for range node first + t of colour 2k + 3; nothing otherwise.
-__global__ void count_rank_range_stencil(uint32_t* out, const color_t* color, uint16_t k, uint32_t count,
-                                         uint32_t first);
+// The rank count of a range in one go. SCCs are contiguous runs of one word
+// in the sorted order: starts[t] = t where range node first + t begins its
+// SCC's run, 0 elsewhere (a running maximum then gives every node its SCC's
+// start).
+__global__ void mark_scc_starts(uint32_t* starts, const uint32_t* scc_id, uint32_t count, uint32_t first);
+// counts[starts[t] * n_ranks + k] += 1 for each range node of colour 2k + 3.
+__global__ void count_ranks_per_scc(uint32_t* counts, const uint32_t* starts, const color_t* color, uint16_t n_ranks,
+                                    uint32_t count, uint32_t first);
+// rank_counter[k] = the largest of the SCCs' counts of rank k.
+__global__ void keep_largest_rank_counts(uint32_t* rank_counter, const uint32_t* counts, const uint32_t* starts,
+                                         uint16_t n_ranks, uint32_t count);
 
 // After the last pass: every open node is won by Even; an Even node keeps
 // the single edge to its successor of least measure, an Odd node none.

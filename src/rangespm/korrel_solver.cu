@@ -1,10 +1,8 @@
 #include "rangespm/korrel_solver.h"
 
 #include <thrust/execution_policy.h>
-#include <thrust/extrema.h>
 #include <thrust/fill.h>
 #include <thrust/functional.h>
-#include <thrust/reduce.h>
 #include <thrust/scan.h>
 
 #include <algorithm>
@@ -34,27 +32,29 @@ RankCountFailure rank_count_failure(const std::string& text) {
 }
 
 #if PARALLEL_COUNT
+// One count per SCC and rank in a table (count x n_ranks words, half of what
+// the range's measures take next), then the largest of each rank, without a
+// launch or a copy per rank.
 void count_ranks_parallel(ScopedDeviceArray<uint32_t>& rank_counter, const DeviceGame& game, uint16_t n_ranks,
                           uint32_t first, uint32_t last) {
   const uint32_t count = last - first;
   const unsigned int grid = blocks_for(count, count_block);
-  ScopedDeviceArray<uint32_t> stencil(count), keys_out(count), sums_out(count);
-  for (uint16_t k = 0; k < n_ranks; ++k) {
-    thrust::fill(thrust::device, stencil.get(), stencil.get() + count, 0u);
-    launch_kernel(kernel::small_progress_measure::count_rank_range_stencil, grid, count_block, 0, stencil.get(),
-                  static_cast<const color_t*>(game.color), k, count, first);
-    // One key run per SCC: the sorted order keeps each SCC contiguous.
-    const auto ends = thrust::reduce_by_key(thrust::device, game.scc_id + first, game.scc_id + last, stencil.get(),
-                                            keys_out.get(), sums_out.get(), thrust::equal_to<uint32_t>(),
-                                            thrust::plus<uint32_t>());
-    const uint32_t* largest = thrust::max_element(thrust::device, sums_out.get(), ends.second);
-    uint32_t value = 0;
-    copy_array<Space::host, Space::device>(&value, largest, 1);
-    copy_array<Space::device, Space::host>(rank_counter.get() + k, &value, 1);
-  }
-  stencil.release();
-  keys_out.release();
-  sums_out.release();
+  ScopedDeviceArray<uint32_t> starts(count), counts(static_cast<std::size_t>(count) * n_ranks);
+  thrust::fill(thrust::device, counts.get(), counts.get() + static_cast<std::size_t>(count) * n_ranks, 0u);
+  launch_kernel(kernel::small_progress_measure::mark_scc_starts, grid, count_block, 0, starts.get(), game.scc_id, count,
+                first);
+  check_last_error("finding the SCCs failed: ");
+  thrust::inclusive_scan(thrust::device, starts.get(), starts.get() + count, starts.get(), thrust::maximum<uint32_t>());
+  launch_kernel(kernel::small_progress_measure::count_ranks_per_scc, grid, count_block, 0, counts.get(),
+                static_cast<const uint32_t*>(starts.get()), static_cast<const color_t*>(game.color), n_ranks, count,
+                first);
+  check_last_error("counting the ranks failed: ");
+  launch_kernel(kernel::small_progress_measure::keep_largest_rank_counts, grid, count_block, 0, rank_counter.get(),
+                static_cast<const uint32_t*>(counts.get()), static_cast<const uint32_t*>(starts.get()), n_ranks,
+                count);
+  check_last_error("counting the ranks failed: ");
+  counts.release();
+  starts.release();
 }
 #endif
 

@@ -267,17 +267,6 @@ TEST_F(RangeSpm, FinalisationKeepsEvensEdgeToTheLeastMeasure) {
   EXPECT_EQ(game.lists()[0], std::vector<uint32_t>{2}) << "(0, 1) is least; of equals the first in list order";
 }
 
-TEST_F(RangeSpm, StencilMarksExactlyTheRangesNodesOfTheColour) {
-  const std::vector<color_t> colors = {5, 5, 3, 5, 7, 1, 5, 4, 6, 5};
-  ScopedDeviceArray<color_t> color;
-  to_device(color, colors);
-  ScopedDeviceArray<uint32_t> out;
-  to_device(out, std::vector<uint32_t>(8, 0));
-  launch_kernel(kernel::small_progress_measure::count_rank_range_stencil, 1, 256, 0, out.get(),
-                static_cast<const color_t*>(color.get()), uint16_t(1), 8u, 1u);
-  EXPECT_EQ(from_device(out.get(), 8), (std::vector<uint32_t>{1, 0, 1, 0, 0, 1, 0, 0}));
-}
-
 TEST_F(RangeSpm, RankCountIsTheLargestCountInOneScc) {
   // SCCs {0, 1, 2}, {3}, {4, 5, 6, 7}: colour 3 twice in the first, colour 5
   // three times in the last.
@@ -311,17 +300,17 @@ TEST_F(RangeSpm, RankCountFailureCarriesBothLinesAndFreesEverything) {
   EXPECT_LE(hostrt::live_allocations(), live + 1) << "only rank_counter itself may remain";
 }
 
-TEST_F(RangeSpm, RankCountReportsAFailedCopyOfTheCount) {
+TEST_F(RangeSpm, RankCountReportsAFailedLaunch) {
   DeviceRange game({{3, 3}, {0, 0}, {{1}, {0}}, {scc0, scc0}});
   ScopedDeviceArray<uint32_t> rank_counter;
-  // The count of the one rank comes to the host and goes back into rank_counter.
-  hostrt::fail_copy(copies_so_far() + 2);
+  // The second of the count's three launches: the count per SCC.
+  hostrt::fail_launch(hostrt::counters().launches + 2);
   try {
     Korrel::count_ranks(rank_counter, game.view(), 1, 0, 2, 1);
     FAIL() << "nothing thrown";
   } catch (const Korrel::RankCountFailure& f) {
     EXPECT_EQ(f.message,
-              "Korrel::count_ranks: copy_array<> : CUDA reported some error.\nunspecified launch failure\n"
+              "Korrel::count_ranks: counting the ranks failed: unspecified launch failure\n"
               "(In case of to little memory, try to compile Korrel with #define PARALLEL_COUNT 0.)");
   }
 }
