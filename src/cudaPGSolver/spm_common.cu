@@ -272,6 +272,12 @@ bool spm_loop_done(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& l
   return false;
 }
 
+bool spm_done_before_batch_end(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch, bool one_sided,
+                               unsigned int i, unsigned int passes) {
+  if (i + 1 == passes || !spm_pass_reports(i, passes)) return false;
+  return spm_loop_done(memory, n_nodes, launch, one_sided, read_pass_report(memory));
+}
+
 bool spm_worth_checking(bool one_sided, uint32_t report) {
   if ((report & kernel::deferred_lift) == 0) return false;
   const bool even_stable = (report & kernel::raised_even_class) == 0;

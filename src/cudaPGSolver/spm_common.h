@@ -95,6 +95,18 @@ uint32_t read_pass_report(const DeviceMemoryPtr& memory, uint32_t* batch_work = 
 // false).
 bool spm_loop_done(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch, bool one_sided,
                    uint32_t report, bool decisions_allowed = true);
+// Pass i of a batch of `passes` clears the report before it when it
+// reports: the batch's last pass always; where a read costs nothing (the
+// host backend) every pass, and the loop ends after the first pass that
+// finds a class stable instead of running the batch's remaining passes for
+// the class still climbing.
+inline bool spm_pass_reports(unsigned int i, unsigned int passes) {
+  return i + 1 == passes || !pg_reads_are_round_trips;
+}
+// After pass i of the batch: whether a pass before the batch's last already
+// ended the loop (spm_loop_done on its report).
+bool spm_done_before_batch_end(DeviceMemoryPtr& memory, uint32_t n_nodes, const SpmLaunch& launch, bool one_sided,
+                               unsigned int i, unsigned int passes);
 // Whether one class was stable in a batch that cannot end the loop because
 // it deferred lifts (the chains ran out): a pass without chains may then.
 bool spm_worth_checking(bool one_sided, uint32_t report);

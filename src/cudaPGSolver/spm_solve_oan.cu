@@ -21,9 +21,10 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
   kernel::PassArgs pass = spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr);
   for (;;) {
     start_spm_batch(memory, launch, schedule, n, pass);
-    for (unsigned int i = 0; i < schedule.passes(); ++i) {
-      // The report covers the batch's last pass: see SpmSchedule.
-      if (i + 1 == schedule.passes()) clear_pass_report(memory);
+    bool done = false;
+    for (unsigned int i = 0; i < schedule.passes() && !done; ++i) {
+      // The report covers the batch's last pass (see SpmSchedule), or each.
+      if (spm_pass_reports(i, schedule.passes())) clear_pass_report(memory);
       if (grid > multiprocessors && ++since_compaction > 10) {
         since_compaction = 0;
         count = memory.compact_active_nodes(count);
@@ -34,7 +35,9 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
       pass.list = memory.work_list;  // compaction may have moved it
       pass.count = count;
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, count, passes_run);
+      done = spm_done_before_batch_end(memory, n, launch, variant.one_sided, i, schedule.passes());
     }
+    if (done) break;
     const uint32_t report = end_spm_batch(memory, launch, schedule);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
     if (spm_worth_checking(variant.one_sided, report)) {

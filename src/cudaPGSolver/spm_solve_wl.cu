@@ -23,13 +23,16 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
   kernel::PassArgs pass = spm_pass_args(memory, kernel::every_node, nullptr, n, memory.work_list_permutation);
   for (;;) {
     start_spm_batch(memory, launch, schedule, n, pass);
-    for (unsigned int i = 0; i < schedule.passes(); ++i) {
-      // The report covers the batch's last pass: see SpmSchedule.
-      if (i + 1 == schedule.passes()) clear_pass_report(memory);
+    bool done = false;
+    for (unsigned int i = 0; i < schedule.passes() && !done; ++i) {
+      // The report covers the batch's last pass (see SpmSchedule), or each.
+      if (spm_pass_reports(i, schedule.passes())) clear_pass_report(memory);
       pass.mode = first ? kernel::every_node : kernel::flagged_nodes;
       first = false;
       launch_lift_pass(lift, grid, launch, args, pass, variant, stats, n, passes_run);
+      done = spm_done_before_batch_end(memory, n, launch, variant.one_sided, i, schedule.passes());
     }
+    if (done) break;
     const uint32_t report = end_spm_batch(memory, launch, schedule);
     if (spm_loop_done(memory, n, launch, variant.one_sided, report)) break;
     if (spm_worth_checking(variant.one_sided, report)) {
