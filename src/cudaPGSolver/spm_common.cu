@@ -215,10 +215,16 @@ void clear_pass_report(DeviceMemoryPtr& memory) {
 }
 
 uint32_t read_pass_report(const DeviceMemoryPtr& memory, uint32_t* batch_work, uint32_t valuation_dim) {
-  std::vector<uint32_t> words(batch_work != nullptr ? valuation_dim + 1 : 1);
-  check_cuda(cudaMemcpy(words.data(), memory.rank_counter, words.size() * 4, cudaMemcpyDeviceToHost),
-             "error while copying the pass report to host");
-  if (batch_work != nullptr) *batch_work = words.back();
+  const char* const failure = "error while copying the pass report to host";
+  if (batch_work == nullptr) {
+    // The read after every pass of the host backend: no buffer to allocate.
+    uint32_t report = 0;
+    check_cuda(cudaMemcpy(&report, memory.rank_counter, 4, cudaMemcpyDeviceToHost), failure);
+    return report;
+  }
+  std::vector<uint32_t> words(valuation_dim + 1);
+  check_cuda(cudaMemcpy(words.data(), memory.rank_counter, words.size() * 4, cudaMemcpyDeviceToHost), failure);
+  *batch_work = words.back();
   return words[0];
 }
 
