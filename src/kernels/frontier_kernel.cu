@@ -2,6 +2,7 @@
 #include "kernels/frontier_kernel.h"
 
 #include "common/launch.h"
+#include "common/prefetch.h"
 
 namespace kernel {
 namespace frontier {
@@ -20,6 +21,29 @@ __device__ __forceinline__ unsigned int successor_inside(unsigned int v, const u
     if (level[succ_targets[k]] >= sub_level) return succ_targets[k];
   }
   return succ_targets[begin];
+}
+
+// The walk's reads form a chain per frontier node (its predecessor list's
+// bounds, the list, then each predecessor's state), all at random places.
+// Threads that run one after another start the chains of the nodes a few
+// places after their own, one link further for each nearer node.
+const unsigned int warm_bounds_ahead = 32;
+const unsigned int warm_list_ahead = 16;
+const unsigned int warm_states_ahead = 8;
+const unsigned int warm_states_per_node = 8;
+
+__device__ __forceinline__ void warm_later_items(unsigned int i, unsigned int tail, const unsigned int* queue,
+                                                 const unsigned int* pred_begin, const unsigned int* pred_targets,
+                                                 const unsigned int* state) {
+  if (i + warm_bounds_ahead < tail) prefetch_for_later_thread(&pred_begin[queue[i + warm_bounds_ahead]]);
+  if (i + warm_list_ahead < tail) prefetch_for_later_thread(&pred_targets[pred_begin[queue[i + warm_list_ahead]]]);
+  if (i + warm_states_ahead < tail) {
+    const unsigned int w = queue[i + warm_states_ahead];
+    const unsigned int begin = pred_begin[w];
+    const unsigned int last = pred_begin[w + 1];
+    const unsigned int end = last - begin < warm_states_per_node ? last : begin + warm_states_per_node;
+    for (unsigned int k = begin; k < end; ++k) prefetch_for_later_thread(&state[pred_targets[k]]);
+  }
 }
 
 }  // namespace
@@ -63,6 +87,7 @@ __global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned i
   const unsigned int tail = bounds[1];
   const unsigned int stride = gridDim.x * blockDim.x;
   for (unsigned int i = head + thread_index(); i < tail; i += stride) {
+    warm_later_items(i, tail, queue, pred_begin, pred_targets, state);
     const unsigned int v = queue[i];
     const unsigned int begin = pred_begin[v];
     const unsigned int end = pred_begin[v + 1];
@@ -146,4 +171,10 @@ void launch_frontier_prepare(unsigned int grid, unsigned int block, const unsign
 void launch_frontier_split_level(unsigned int grid, unsigned int block, const unsigned int* nodes, unsigned int n,
                                  unsigned int* state, unsigned int sub_level, unsigned int* level) {
   launch_fixed_kernel<kernel::frontier::split_level>(grid, block, 0, nodes, n, state, sub_level, level);
+}
+
+void launch_frontier_walk(unsigned int grid, unsigned int block, unsigned int* bounds, unsigned int* queue,
+                          const unsigned int* pred_begin, const unsigned int* pred_targets, unsigned int* state,
+                          unsigned int* strategy) {
+  launch_fixed_kernel<kernel::frontier::walk>(grid, block, 0, bounds, queue, pred_begin, pred_targets, state, strategy);
 }

@@ -73,7 +73,7 @@ __global__ void drop_losing_moves(unsigned int n, const unsigned short* won, con
 }  // namespace frontier
 }  // namespace kernel
 
-// The two per-node kernels of every attractor and split of alg 12, launched
+// The walk and the two per-node kernels of every attractor and split of alg 12, launched
 // from the file that defines them so that the host backend runs their
 // bodies inline (launch_fixed_kernel); same arguments as the kernels.
 void launch_frontier_prepare(unsigned int grid, unsigned int block, const unsigned int* nodes, unsigned int n,
@@ -82,3 +82,6 @@ void launch_frontier_prepare(unsigned int grid, unsigned int block, const unsign
                              unsigned int player, unsigned int* state);
 void launch_frontier_split_level(unsigned int grid, unsigned int block, const unsigned int* nodes, unsigned int n,
                                  unsigned int* state, unsigned int sub_level, unsigned int* level);
+void launch_frontier_walk(unsigned int grid, unsigned int block, unsigned int* bounds, unsigned int* queue,
+                          const unsigned int* pred_begin, const unsigned int* pred_targets, unsigned int* state,
+                          unsigned int* strategy);

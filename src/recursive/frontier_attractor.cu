@@ -47,8 +47,8 @@ uint32_t FrontierAttractor::attract(const DeviceArena& game, const uint32_t* lev
   while (bounds[0] < bounds[1]) {
     const unsigned int blocks = std::min(blocks_for(bounds[1] - bounds[0], block_size), max_walk_blocks);
     for (unsigned int r = 0; r < batch; ++r) {
-      launch_kernel(kernel::frontier::walk, blocks, block_size, 0, bounds_.get(), queue, game.pred.begin,
-                    game.pred.targets, state, game.strategy);
+      launch_frontier_walk(blocks, block_size, bounds_.get(), queue, game.pred.begin, game.pred.targets, state,
+                           game.strategy);
       launch_kernel(kernel::frontier::advance, 1, 1, 0, bounds_.get());
       check_last_error("error in the frontier attractor");
     }
