@@ -35,17 +35,16 @@ class DeviceFlag {
   DeviceFlag& operator=(const DeviceFlag&) = delete;
 
   void clear(const char* loop = nullptr) {
-    check_cuda(cudaMemsetAsync(flag_.get(), 0, 1, 0), name(loop) + ": clearing the change flag failed: ");
+    check(cudaMemsetAsync(flag_.get(), 0, 1, 0), loop, ": clearing the change flag failed: ");
   }
   // After each launch of a pass: a refused launch would leave the flag
   // unset and end the loop as if it had converged.
   void check_launch(const char* loop = nullptr) const {
-    check_last_error(name(loop) + ": a pass could not be launched: ");
+    check(cudaGetLastError(), loop, ": a pass could not be launched: ");
   }
   // Waits for the launches before it; a fault in any of them fails here.
   bool read(const char* loop = nullptr) {
-    check_cuda(cudaMemcpy(host_, flag_.get(), 1, cudaMemcpyDeviceToHost),
-               name(loop) + ": reading the change flag failed: ");
+    check(cudaMemcpy(host_, flag_.get(), 1, cudaMemcpyDeviceToHost), loop, ": reading the change flag failed: ");
     return *host_;
   }
   bool* get() const { return flag_.get(); }
@@ -59,6 +58,10 @@ class DeviceFlag {
 
  private:
   std::string name(const char* loop) const { return loop != nullptr ? loop : loop_; }
+  // The message is put together only on failure: loops check every call.
+  void check(cudaError_t status, const char* loop, const char* what) const {
+    if (status != cudaSuccess) check_cuda(status, name(loop) + what);
+  }
 
   const char* loop_;
   ScopedDeviceArray<bool> flag_;
