@@ -12,6 +12,20 @@ inline unsigned int blocks_for(unsigned int count, unsigned int block) {
   return count / block + (count % block != 0 ? 1u : 0u);
 }
 
+// A grid of blocks of up to `largest` threads for count threads, with no more
+// warps than they need: a small launch runs no idle threads (the host backend
+// pays for each thread of a block, used or not).
+struct LaunchShape {
+  unsigned int grid;
+  unsigned int block;
+};
+inline LaunchShape shape_for(unsigned int count, unsigned int largest = 256) {
+  const unsigned int warps = count / 32 + (count % 32 != 0 ? 1u : 0u);
+  const unsigned int fitting = (warps == 0 ? 1u : warps) * 32;
+  const unsigned int block = fitting < largest ? fitting : largest;
+  return LaunchShape{blocks_for(count, block), block};
+}
+
 #if defined(PG_CUDA_BACKEND)
 
 template <class... Params, class... Args>

@@ -18,7 +18,8 @@ void collect_nontrivial_sccs(std::vector<uint32_t>& nontrivial, const cudaGpuAre
   if (n == 0) return;
   ScopedDeviceArray<uint32_t> stencil(n);
   thrust::fill(thrust::device, stencil.get(), stencil.get() + n, 0u);
-  launch_kernel(kernel::scc::get_non_trivial_sccs_first_step, blocks_for(n, 256), 256, 0, scc_id, stencil.get(), n);
+  const LaunchShape shape = shape_for(n);
+  launch_kernel(kernel::scc::get_non_trivial_sccs_first_step, shape.grid, shape.block, 0, scc_id, stencil.get(), n);
   DeviceVector<uint32_t> words(n);
   uint32_t* out = get_raw_pointer(words);
   uint32_t* end = thrust::copy_if(thrust::device, scc_id, scc_id + n, stencil.get(), out, is_equal{1});

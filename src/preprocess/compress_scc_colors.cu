@@ -47,7 +47,8 @@ color_t compress_scc_colors(const uint32_t* scc_id, cudaGpuArena& arena, const s
   if (words.empty()) return bound;
   const uint32_t n = arena.n_nodes;
   const std::size_t colors = static_cast<std::size_t>(arena.max_color) + 1;
-  const unsigned int grid = blocks_for(n, 256);
+  const LaunchShape shape = shape_for(n);
+  const unsigned int grid = shape.grid, block = shape.block;
   std::vector<uint32_t> sorted(words);
   std::sort(sorted.begin(), sorted.end());
   const std::size_t rows = std::min(sorted.size(), std::max<std::size_t>(1, table_entries / colors));
@@ -65,13 +66,13 @@ color_t compress_scc_colors(const uint32_t* scc_id, cudaGpuArena& arena, const s
     const std::size_t entries = count * colors;
     check_cuda(cudaMemsetAsync(table.get(), 0, entries * sizeof(color_t), 0),
                "compress_scc_colors: clearing the colour table failed: ");
-    launch_kernel(kernel::preproc::determine_used_colors_of_sccs, grid, 256, 0, scc_id, batch, count, table.get(),
+    launch_kernel(kernel::preproc::determine_used_colors_of_sccs, grid, block, 0, scc_id, batch, count, table.get(),
                   static_cast<uint32_t>(colors), static_cast<const color_t*>(arena.device.color), n);
     check_last_error("compress_scc_colors: finding the used colours failed: ");
     copy_array<Space::host, Space::device>(host_table.data(), table.get(), entries);
     for (uint32_t k = 0; k < count; ++k) bound = std::max(bound, rename_row(host_table.data() + k * colors, arena));
     copy_array<Space::device, Space::host>(table.get(), host_table.data(), entries);
-    launch_kernel(kernel::preproc::set_colors_of_sccs, grid, 256, 0, scc_id, batch, count, arena.device.color,
+    launch_kernel(kernel::preproc::set_colors_of_sccs, grid, block, 0, scc_id, batch, count, arena.device.color,
                   static_cast<const color_t*>(table.get()), static_cast<uint32_t>(colors), n);
     check_last_error("compress_scc_colors: renaming the colours failed: ");
   }

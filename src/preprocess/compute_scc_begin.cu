@@ -17,7 +17,8 @@ void compute_scc_begin(std::vector<uint32_t>& scc_begin, const uint32_t* scc_id,
   scc_begin.clear();
   if (n == 0) return;
   ScopedDeviceArray<uint32_t> stencil(n);
-  launch_kernel(kernel::preproc::compute_scc_begin_stencil, blocks_for(n, 256), 256, 0, stencil.get(), scc_id, n);
+  const LaunchShape shape = shape_for(n);
+  launch_kernel(kernel::preproc::compute_scc_begin_stencil, shape.grid, shape.block, 0, stencil.get(), scc_id, n);
   DeviceVector<uint32_t> starts(n, 0);
   uint32_t* out = get_raw_pointer(starts);
   uint32_t* end = thrust::copy_if(thrust::device, thrust::counting_iterator<uint32_t>(0),

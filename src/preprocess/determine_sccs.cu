@@ -13,8 +13,6 @@ namespace preprocess {
 
 namespace {
 
-const unsigned int block = 256;
-
 typedef void (*UpdateWithFlag)(uint32_t*, const uint32_t*, uint32_t, bool*);
 
 }  // namespace
@@ -32,7 +30,8 @@ void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) 
     throw std::string("preprocess: determine_sccs requires the predecessors to be loaded onto the device.\n");
   check_scc_word_capacity(g.n_nodes);
   const uint32_t n = g.n_nodes;
-  const unsigned int grid = blocks_for(n, block);
+  const LaunchShape shape = shape_for(n);
+  const unsigned int grid = shape.grid, block = shape.block;
 
   // Everything of the decomposition is allocated here, once: no pass allocates.
   ScopedDeviceArray<uint32_t> votes(3u * static_cast<std::size_t>(n));

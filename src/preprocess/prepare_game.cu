@@ -36,11 +36,12 @@ void normalise_colors(cudaGpuArena& arena, color_t& color_bound, color_t& ref_pa
   // every cycle), and the range solve still decides the self-loops, the
   // trivial SCCs and the nodes that can escape.
 
-  const unsigned int grid = blocks_for(n, 256);
-  launch_kernel(kernel::preproc::transform_colors_of_trivial_sccs, grid, 256, 0, scc_id, arena.device.color,
+  const LaunchShape shape = shape_for(n);
+  const unsigned int grid = shape.grid, block = shape.block;
+  launch_kernel(kernel::preproc::transform_colors_of_trivial_sccs, grid, block, 0, scc_id, arena.device.color,
                 ref_parity, n);
   color_bound = std::max(color_bound, compress_scc_colors(scc_id, arena, nontrivial));
-  launch_kernel(kernel::preproc::remove_loops, grid, 256, 0, arena.device.color,
+  launch_kernel(kernel::preproc::remove_loops, grid, block, 0, arena.device.color,
                 static_cast<const uint8_t*>(arena.device.owner), arena.device.succ.count,
                 static_cast<const uint32_t*>(arena.device.succ.begin), arena.device.succ.targets, n, ref_parity);
   if (ref_parity == 1) {

@@ -44,7 +44,8 @@ void sort_by_scc_rank(cudaGpuArena& arena, ScopedDeviceArray<uint32_t>& scc_id, 
   ScopedDeviceArray<uint32_t> moved(n);
   thrust::gather(thrust::device, perm.get(), perm.get() + n, scc_id.get(), moved.get());
   scc_id.swap(moved);
-  launch_kernel(static_cast<RenameIds>(kernel::scc::update_scc_id), blocks_for(n, 256), 256, 0, scc_id.get(),
+  const LaunchShape shape = shape_for(n);
+  launch_kernel(static_cast<RenameIds>(kernel::scc::update_scc_id), shape.grid, shape.block, 0, scc_id.get(),
                 static_cast<const uint32_t*>(keys.get()), n);
   thrust::gather(thrust::device, perm.get(), perm.get() + n, scc_rank.get(), moved.get());
   scc_rank.swap(moved);

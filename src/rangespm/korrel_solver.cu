@@ -38,20 +38,20 @@ RankCountFailure rank_count_failure(const std::string& text) {
 void count_ranks_parallel(ScopedDeviceArray<uint32_t>& rank_counter, const DeviceGame& game, uint16_t n_ranks,
                           uint32_t first, uint32_t last) {
   const uint32_t count = last - first;
-  const unsigned int grid = blocks_for(count, count_block);
+  const LaunchShape shape = shape_for(count, count_block);
   ScopedDeviceArray<uint32_t> starts(count), counts(static_cast<std::size_t>(count) * n_ranks);
   thrust::fill(thrust::device, counts.get(), counts.get() + static_cast<std::size_t>(count) * n_ranks, 0u);
-  launch_kernel(kernel::small_progress_measure::mark_scc_starts, grid, count_block, 0, starts.get(), game.scc_id, count,
-                first);
+  launch_kernel(kernel::small_progress_measure::mark_scc_starts, shape.grid, shape.block, 0, starts.get(), game.scc_id,
+                count, first);
   check_last_error("finding the SCCs failed: ");
   thrust::inclusive_scan(thrust::device, starts.get(), starts.get() + count, starts.get(), thrust::maximum<uint32_t>());
-  launch_kernel(kernel::small_progress_measure::count_ranks_per_scc, grid, count_block, 0, counts.get(),
+  launch_kernel(kernel::small_progress_measure::count_ranks_per_scc, shape.grid, shape.block, 0, counts.get(),
                 static_cast<const uint32_t*>(starts.get()), static_cast<const color_t*>(game.color), n_ranks, count,
                 first);
   check_last_error("counting the ranks failed: ");
-  launch_kernel(kernel::small_progress_measure::keep_largest_rank_counts, grid, count_block, 0, rank_counter.get(),
-                static_cast<const uint32_t*>(counts.get()), static_cast<const uint32_t*>(starts.get()), n_ranks,
-                count);
+  launch_kernel(kernel::small_progress_measure::keep_largest_rank_counts, shape.grid, shape.block, 0,
+                rank_counter.get(), static_cast<const uint32_t*>(counts.get()),
+                static_cast<const uint32_t*>(starts.get()), n_ranks, count);
   check_last_error("counting the ranks failed: ");
   counts.release();
   starts.release();
@@ -126,7 +126,9 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
   if (n_ranks == 0) throw std::string("Korrel::solve_range: a measure needs at least one component.\n");
   const uint32_t count = last - first;
 
-  const uint32_t block = choose_block_size(count, n_ranks * 4u, 256, properties);
+  // A small range takes a block of its size (but 64 threads at least, below
+  // which the choice warns).
+  const uint32_t block = choose_block_size(count, n_ranks * 4u, std::max(64u, shape_for(count).block), properties);
   const unsigned int grid = blocks_for(count, block);
   const std::size_t shared_bytes = static_cast<std::size_t>(block) * n_ranks * 4u;
 
@@ -150,8 +152,9 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
   // (the arena's were freed after the SCC decomposition).
   ScopedDeviceArray<uint32_t> pred_begin(static_cast<std::size_t>(count) + 1), pred_cursor(count);
   thrust::fill(thrust::device, pred_begin.get(), pred_begin.get() + count + 1, 0u);
-  launch_kernel(kernel::small_progress_measure::count_range_predecessors, blocks_for(count, count_block), count_block,
-                0, pred_begin.get(), count, first, static_cast<const uint32_t*>(game.n_succ), game.succ_begin,
+  const LaunchShape per_node = shape_for(count, count_block);
+  launch_kernel(kernel::small_progress_measure::count_range_predecessors, per_node.grid, per_node.block, 0,
+                pred_begin.get(), count, first, static_cast<const uint32_t*>(game.n_succ), game.succ_begin,
                 static_cast<const uint32_t*>(game.succ_array));
   check_last_error("Korrel::solve_range: counting predecessors failed: ");
   thrust::exclusive_scan(thrust::device, pred_begin.get(), pred_begin.get() + count + 1, pred_begin.get(), 0u);
@@ -159,8 +162,8 @@ void solve_range(const DeviceGame& game, uint16_t n_ranks, const std::vector<uin
   copy_array<Space::host, Space::device>(&n_preds, pred_begin.get() + count, 1);
   copy_array<Space::device, Space::device>(pred_cursor.get(), pred_begin.get(), count);
   ScopedDeviceArray<uint32_t> pred_array(std::max<uint32_t>(n_preds, 1));
-  launch_kernel(kernel::small_progress_measure::fill_range_predecessors, blocks_for(count, count_block), count_block,
-                0, pred_cursor.get(), pred_array.get(), count, first, static_cast<const uint32_t*>(game.n_succ),
+  launch_kernel(kernel::small_progress_measure::fill_range_predecessors, per_node.grid, per_node.block, 0,
+                pred_cursor.get(), pred_array.get(), count, first, static_cast<const uint32_t*>(game.n_succ),
                 game.succ_begin, static_cast<const uint32_t*>(game.succ_array));
   check_last_error("Korrel::solve_range: listing predecessors failed: ");
 
