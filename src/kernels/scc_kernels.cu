@@ -1,3 +1,4 @@
+#include "common/launch.h"
 #include "kernels/scc_kernels.h"
 
 namespace kernel {
@@ -282,3 +283,24 @@ __global__ void update_scc_id(uint32_t* scc_id, const uint32_t* new_ids, uint32_
 
 }  // namespace scc
 }  // namespace kernel
+
+void launch_scc_graph_pass(SccGraphPass pass, unsigned int grid, unsigned int block, uint32_t* scc_id,
+                           const uint32_t* succ_begin, const uint32_t* succ_array, const uint32_t* n_succ,
+                           const uint32_t* pred_begin, const uint32_t* pred_array, const uint32_t* n_pred, uint32_t n,
+                           bool* changed) {
+  if (pass == SccGraphPass::trimming) {
+    launch_fixed_kernel<kernel::scc::remove_trivial_sccs>(grid, block, 0, scc_id, succ_begin, succ_array, n_succ,
+                                                          pred_begin, pred_array, n_pred, n, changed);
+  } else {
+    launch_fixed_kernel<kernel::scc::pivot_propagation>(grid, block, 0, scc_id, succ_begin, succ_array, n_succ,
+                                                        pred_begin, pred_array, n_pred, n, changed);
+  }
+}
+
+void launch_scc_rank_pass(unsigned int grid, unsigned int block, uint32_t* scc_rank, const uint32_t* scc_id,
+                          const uint32_t* n_succ, const uint32_t* succ_begin, const uint32_t* succ_array,
+                          const uint32_t* n_pred, const uint32_t* pred_begin, const uint32_t* pred_array, uint32_t n,
+                          bool* changed) {
+  launch_fixed_kernel<kernel::scc::compute_scc_rank_iteration>(grid, block, 0, scc_rank, scc_id, n_succ, succ_begin,
+                                                               succ_array, n_pred, pred_begin, pred_array, n, changed);
+}

@@ -91,3 +91,16 @@ __global__ void update_scc_id(uint32_t* scc_id, const uint32_t* new_ids, uint32_
 
 }  // namespace scc
 }  // namespace kernel
+
+// The fixpoint passes of the decomposition, launched from the file that
+// defines them so that the host backend runs their bodies inline
+// (launch_fixed_kernel); same arguments as the kernels.
+enum class SccGraphPass { trimming, propagation };
+void launch_scc_graph_pass(SccGraphPass pass, unsigned int grid, unsigned int block, uint32_t* scc_id,
+                           const uint32_t* succ_begin, const uint32_t* succ_array, const uint32_t* n_succ,
+                           const uint32_t* pred_begin, const uint32_t* pred_array, const uint32_t* n_pred, uint32_t n,
+                           bool* changed);
+void launch_scc_rank_pass(unsigned int grid, unsigned int block, uint32_t* scc_rank, const uint32_t* scc_id,
+                          const uint32_t* n_succ, const uint32_t* succ_begin, const uint32_t* succ_array,
+                          const uint32_t* n_pred, const uint32_t* pred_begin, const uint32_t* pred_array, uint32_t n,
+                          bool* changed);

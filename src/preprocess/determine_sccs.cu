@@ -46,12 +46,12 @@ void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) 
   // partition is left.
   for (;;) {
     run_until_unchanged(changed, "determine_sccs: trimming", [&] {
-      launch_kernel(kernel::scc::remove_trivial_sccs, grid, block, 0, scc_id, g.succ_begin, g.succ_array, g.n_succ,
-                    g.pred_begin, g.pred_array, g.n_pred, n, changed.get());
+      launch_scc_graph_pass(SccGraphPass::trimming, grid, block, scc_id, g.succ_begin, g.succ_array, g.n_succ,
+                            g.pred_begin, g.pred_array, g.n_pred, n, changed.get());
     });
     run_until_unchanged(changed, "determine_sccs: pivot propagation", [&] {
-      launch_kernel(kernel::scc::pivot_propagation, grid, block, 0, scc_id, g.succ_begin, g.succ_array, g.n_succ,
-                    g.pred_begin, g.pred_array, g.n_pred, n, changed.get());
+      launch_scc_graph_pass(SccGraphPass::propagation, grid, block, scc_id, g.succ_begin, g.succ_array, g.n_succ,
+                            g.pred_begin, g.pred_array, g.n_pred, n, changed.get());
     });
     const char* const split = "determine_sccs: splitting the partitions";
     changed.clear(split);
@@ -68,9 +68,8 @@ void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) 
 
   thrust::fill(thrust::device, scc_rank, scc_rank + n, 0u);
   run_until_unchanged(changed, "determine_sccs: SCC ranks", [&] {
-    launch_kernel(kernel::scc::compute_scc_rank_iteration, grid, block, 0, scc_rank,
-                  static_cast<const uint32_t*>(scc_id), g.n_succ, g.succ_begin, g.succ_array, g.n_pred, g.pred_begin,
-                  g.pred_array, n, changed.get());
+    launch_scc_rank_pass(grid, block, scc_rank, scc_id, g.n_succ, g.succ_begin, g.succ_array, g.n_pred, g.pred_begin,
+                         g.pred_array, n, changed.get());
   });
   launch_kernel(kernel::scc::set_scc_rank, grid, block, 0, scc_rank, static_cast<const uint32_t*>(scc_id), n);
   changed.check_launch("determine_sccs: SCC ranks");
