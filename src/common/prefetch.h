@@ -6,7 +6,10 @@
 #include "common/platform.h"
 
 #if defined(PG_CUDA_BACKEND)
+// Lets a kernel skip the reads that only find the addresses to hint.
+constexpr bool pg_later_threads_run_after = false;
 __device__ inline void prefetch_for_later_thread(const void*) {}
 #else
+constexpr bool pg_later_threads_run_after = true;
 inline void prefetch_for_later_thread(const void* address) { __builtin_prefetch(address); }
 #endif

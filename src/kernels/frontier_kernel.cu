@@ -35,6 +35,7 @@ const unsigned int warm_states_per_node = 8;
 __device__ __forceinline__ void warm_later_items(unsigned int i, unsigned int tail, const unsigned int* queue,
                                                  const unsigned int* pred_begin, const unsigned int* pred_targets,
                                                  const unsigned int* state) {
+  if (!pg_later_threads_run_after) return;
   if (i + warm_bounds_ahead < tail) prefetch_for_later_thread(&pred_begin[queue[i + warm_bounds_ahead]]);
   if (i + warm_list_ahead < tail) prefetch_for_later_thread(&pred_targets[pred_begin[queue[i + warm_list_ahead]]]);
   if (i + warm_states_ahead < tail) {
