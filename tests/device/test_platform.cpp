@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <sched.h>
 #include <string>
 #include <thread>
@@ -210,6 +211,25 @@ TEST_F(Platform, FreeingUnknownPointersAndCopyingPastAnAllocationAreRefused) {
   EXPECT_EQ(back[0], 1u);
   EXPECT_EQ(back[2], 3u);
   EXPECT_EQ(cudaFree(d), cudaSuccess);
+}
+
+TEST_F(Platform, LargeArraysSitOnHugePageBoundariesWithTheirOwnBounds) {
+  // Arrays of 2 MiB and more are placed for huge pages; what they hold, the
+  // budget and the copies' bounds still follow the size asked for.
+  const std::size_t words = (std::size_t(2) << 20) / sizeof(unsigned int) + 1;
+  unsigned int* d = nullptr;
+  ASSERT_EQ(cudaMalloc(&d, words * sizeof(unsigned int)), cudaSuccess);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(d) % (std::size_t(2) << 20), 0u);
+  EXPECT_EQ(hostrt::bytes_in_use(), words * sizeof(unsigned int));
+  std::vector<unsigned int> host(words + 1, 7u);
+  EXPECT_EQ(cudaMemcpy(d, host.data(), (words + 1) * sizeof(unsigned int), cudaMemcpyHostToDevice),
+            cudaErrorInvalidValue);
+  EXPECT_EQ(cudaMemset(d, 0, words * sizeof(unsigned int)), cudaSuccess);
+  std::vector<unsigned int> back(words, 1u);
+  EXPECT_EQ(cudaMemcpy(back.data(), d, words * sizeof(unsigned int), cudaMemcpyDeviceToHost), cudaSuccess);
+  EXPECT_EQ(back, std::vector<unsigned int>(words, 0u));
+  EXPECT_EQ(cudaFree(d), cudaSuccess);
+  EXPECT_EQ(hostrt::live_allocations(), 0u);
 }
 
 TEST_F(Platform, CountersFollowEveryKindOfCall) {
