@@ -73,9 +73,10 @@ __global__ void drop_losing_moves(unsigned int n, const unsigned short* won, con
 }  // namespace frontier
 }  // namespace kernel
 
-// The walk and the two per-node kernels of every attractor and split of alg 12, launched
-// from the file that defines them so that the host backend runs their
-// bodies inline (launch_fixed_kernel); same arguments as the kernels.
+// The walk and the two per-node kernels of every attractor and split of
+// alg 12, launched from the file that defines them so that the host backend
+// runs their bodies inline (launch_fixed_kernel); same arguments as the
+// kernels.
 void launch_frontier_prepare(unsigned int grid, unsigned int block, const unsigned int* nodes, unsigned int n,
                              const unsigned char* owner, const unsigned int* succ_begin,
                              const unsigned int* succ_targets, const unsigned int* level, unsigned int sub_level,

@@ -1,5 +1,6 @@
-#include "common/launch.h"
 #include "kernels/scc_kernels.h"
+
+#include "common/launch.h"
 
 namespace kernel {
 namespace scc {
