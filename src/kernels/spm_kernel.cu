@@ -10,23 +10,29 @@ namespace kernel {
 
 namespace {
 
-// Keeps in best, separately for each class, the better of best's and row's
-// measure over the components up to c (sign_odd: +1 where the odd class
-// prefers the larger value); ties keep best.
+// Keeps in best the better of best's and row's measure of one class
+// (components first, first + 2, ... <= c, the smaller index the more
+// significant; sign +1 where the class prefers the larger value); ties keep
+// best. The first component where they differ decides.
+template <class Row>
+__device__ inline void merge_class(int* best, Row row, unsigned int first, unsigned int c, int sign) {
+  for (unsigned int i = first; i <= c; i += 2) {
+    const int x = row[i];
+    if (x == best[i]) continue;
+    if ((x > best[i]) == (sign > 0)) {
+      best[i] = x;
+      for (unsigned int j = i + 2; j <= c; j += 2) best[j] = row[j];
+    }
+    return;
+  }
+}
+
+// Both classes of the two-sided measure (sign_odd: +1 where the odd class
+// prefers the larger value; the even class prefers the other way).
 template <class Row>
 __device__ inline void merge_two_sided(int* best, Row row, unsigned int c, int sign_odd) {
-  int decided_odd = 0, decided_even = 0;
-  for (unsigned int i = 1; i <= c; ++i) {
-    const int x = row[i];
-    const bool odd = (i & 1u) != 0;
-    int& decided = odd ? decided_odd : decided_even;
-    const int other = odd ? decided_even : decided_odd;
-    if (decided == 0) {
-      decided = (odd ? sign_odd : -sign_odd) * compare_sign(best[i], x);
-      if (decided > 0 && other > 0) break;  // both classes already prefer best
-    }
-    if (decided < 0) best[i] = x;
-  }
+  merge_class(best, row, 1, c, sign_odd);
+  merge_class(best, row, 2, c, -sign_odd);
 }
 
 // merge_two_sided on the rows of a lift's successors; the class that v's
