@@ -10,22 +10,7 @@ namespace kernel {
 
 namespace {
 
-// Keeps in best the better of best's and row's measure over the even
-// components up to c (sign +1: the larger is better); ties keep best.
-template <class Row>
-__device__ inline void merge_one_sided(int* best, Row row, unsigned int c, int sign) {
-  int decided = 0;
-  for (unsigned int i = 2; i <= c; i += 2) {
-    const int x = row[i];
-    if (decided == 0) {
-      decided = sign * compare_sign(best[i], x);
-      if (decided > 0) break;  // best already preferred
-    }
-    best[i] = x;
-  }
-}
-
-// merge_one_sided on the rows of a lift's successors.
+// merge_class on the even components of the rows of a lift's successors.
 struct MergeOneSided {
   int* best;
   unsigned int c;
@@ -38,7 +23,7 @@ struct MergeOneSided {
   }
   template <class Row>
   __device__ void operator()(Row row) const {
-    merge_one_sided(best, row, c, sign);
+    merge_class(best, row, 2, c, sign);
   }
 };
 
@@ -87,7 +72,7 @@ __device__ bool simple_spm_iteration_main(const unsigned int* rank_counter, unsi
       succ_array[e] = succ_array[end];
       continue;
     }
-    merge_one_sided(best, valuation + static_cast<std::size_t>(w) * valuation_dim, c, sign);
+    merge_class(best, valuation + static_cast<std::size_t>(w) * valuation_dim, 2, c, sign);
     ++e;
   }
 

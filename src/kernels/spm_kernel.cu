@@ -10,23 +10,6 @@ namespace kernel {
 
 namespace {
 
-// Keeps in best the better of best's and row's measure of one class
-// (components first, first + 2, ... <= c, the smaller index the more
-// significant; sign +1 where the class prefers the larger value); ties keep
-// best. The first component where they differ decides.
-template <class Row>
-__device__ inline void merge_class(int* best, Row row, unsigned int first, unsigned int c, int sign) {
-  for (unsigned int i = first; i <= c; i += 2) {
-    const int x = row[i];
-    if (x == best[i]) continue;
-    if ((x > best[i]) == (sign > 0)) {
-      best[i] = x;
-      for (unsigned int j = i + 2; j <= c; j += 2) best[j] = row[j];
-    }
-    return;
-  }
-}
-
 // Both classes of the two-sided measure (sign_odd: +1 where the odd class
 // prefers the larger value; the even class prefers the other way).
 template <class Row>

@@ -6,9 +6,22 @@
 
 namespace kernel {
 
-// -1, 0 or +1 as a is below, equal to or above b; no difference is formed, so
-// it cannot overflow.
-__device__ inline int compare_sign(int a, int b) { return (a > b) - (a < b); }
+// Keeps in best the better of best's and row's measure of one class
+// (components first, first + 2, ... <= c, the smaller index the more
+// significant; sign +1 where the class prefers the larger value); ties keep
+// best. The first component where they differ decides.
+template <class Row>
+__device__ inline void merge_class(int* best, Row row, unsigned int first, unsigned int c, int sign) {
+  for (unsigned int i = first; i <= c; i += 2) {
+    const int x = row[i];
+    if (x == best[i]) continue;
+    if ((x > best[i]) == (sign > 0)) {
+      best[i] = x;
+      for (unsigned int j = i + 2; j <= c; j += 2) best[j] = row[j];
+    }
+    return;
+  }
+}
 
 // Progress step of a measure class at rank c: measure[c], measure[c - 2], ...
 // (the class of c, the smaller index the more significant) is replaced by the
