@@ -47,6 +47,31 @@ __device__ __forceinline__ void warm_later_items(unsigned int i, unsigned int ta
   }
 }
 
+// The nodes a thread's walk attracts, appended to the queue a batch at a
+// time: the queue's end is one counter that every thread of every worker
+// adds to, and on the host backend one add per joining node kept that
+// counter's cache line moving between the cores for most of the walk. On a
+// GPU each node goes at once, as before.
+const unsigned int joined_batch = pg_later_threads_run_after ? 32 : 1;
+
+struct JoinedNodes {
+  __device__ JoinedNodes(unsigned int* queue_, unsigned int* end_) : queue(queue_), end(end_) {}
+  unsigned int* queue;
+  unsigned int* end;  // bounds[2]
+  unsigned int held[joined_batch];
+  unsigned int count = 0;
+  __device__ void add(unsigned int u) {
+    held[count++] = u;
+    if (count == joined_batch) flush();
+  }
+  __device__ void flush() {
+    if (count == 0) return;
+    const unsigned int at = atomicAdd(end, count);
+    for (unsigned int k = 0; k < count; ++k) queue[at + k] = held[k];
+    count = 0;
+  }
+};
+
 }  // namespace
 
 __global__ void prepare(const unsigned int* nodes, unsigned int n, const unsigned char* owner,
@@ -83,33 +108,40 @@ __global__ void seed(const unsigned int* nodes, unsigned int n, const unsigned c
 }
 
 __global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned int* pred_begin,
-                     const unsigned int* pred_targets, unsigned int* state, unsigned int* strategy) {
-  const unsigned int head = bounds[0];
-  const unsigned int tail = bounds[1];
-  const unsigned int stride = gridDim.x * blockDim.x;
-  for (unsigned int i = head + thread_index(); i < tail; i += stride) {
-    warm_later_items(i, tail, queue, pred_begin, pred_targets, state);
-    const unsigned int v = queue[i];
-    const unsigned int begin = pred_begin[v];
-    const unsigned int end = pred_begin[v + 1];
-    for (unsigned int k = begin; k < end; ++k) {
-      const unsigned int u = pred_targets[k];
-      // A plain read first: most edges meet a node outside the sub-game or
-      // one already attracted, which no other thread changes any more.
-      const unsigned int s = state[u];
-      bool joins = false;
-      if (s == state_open) {
-        joins = atomicCAS(&state[u], state_open, state_attracted) == state_open;
-        if (joins && strategy != nullptr) strategy[u] = v;
-      } else if ((s & opponent_bit) != 0) {
-        // This edge is one of the counted ones, so the count is still
-        // positive; only the thread that takes the last one sees 1.
-        joins = atomicSub(&state[u], 1u) == (opponent_bit | 1u);
-        if (joins) state[u] = state_attracted;
+                     const unsigned int* pred_targets, unsigned int* state, unsigned int* strategy,
+                     unsigned int items_per_thread) {
+  const unsigned long long head = bounds[0];
+  const unsigned long long tail = bounds[1];
+  const unsigned long long stride = static_cast<unsigned long long>(gridDim.x) * blockDim.x * items_per_thread;
+  JoinedNodes joined(queue, bounds + 2);
+  for (unsigned long long first = head + static_cast<unsigned long long>(thread_index()) * items_per_thread;
+       first < tail; first += stride) {
+    const unsigned int last = static_cast<unsigned int>(first + items_per_thread < tail ? first + items_per_thread : tail);
+    for (unsigned int i = static_cast<unsigned int>(first); i < last; ++i) {
+      warm_later_items(i, static_cast<unsigned int>(tail), queue, pred_begin, pred_targets, state);
+      const unsigned int v = queue[i];
+      const unsigned int begin = pred_begin[v];
+      const unsigned int end = pred_begin[v + 1];
+      for (unsigned int k = begin; k < end; ++k) {
+        const unsigned int u = pred_targets[k];
+        // A plain read first: most edges meet a node outside the sub-game or
+        // one already attracted, which no other thread changes any more.
+        const unsigned int s = state[u];
+        bool joins = false;
+        if (s == state_open) {
+          joins = atomicCAS(&state[u], state_open, state_attracted) == state_open;
+          if (joins && strategy != nullptr) strategy[u] = v;
+        } else if ((s & opponent_bit) != 0) {
+          // This edge is one of the counted ones, so the count is still
+          // positive; only the thread that takes the last one sees 1.
+          joins = atomicSub(&state[u], 1u) == (opponent_bit | 1u);
+          if (joins) state[u] = state_attracted;
+        }
+        if (joins) joined.add(u);
       }
-      if (joins) queue[atomicAdd(&bounds[2], 1u)] = u;
     }
   }
+  joined.flush();
 }
 
 __global__ void start(unsigned int* bounds, unsigned int n_targets) {
@@ -176,6 +208,7 @@ void launch_frontier_split_level(unsigned int grid, unsigned int block, const un
 
 void launch_frontier_walk(unsigned int grid, unsigned int block, unsigned int* bounds, unsigned int* queue,
                           const unsigned int* pred_begin, const unsigned int* pred_targets, unsigned int* state,
-                          unsigned int* strategy) {
-  launch_fixed_kernel<kernel::frontier::walk>(grid, block, 0, bounds, queue, pred_begin, pred_targets, state, strategy);
+                          unsigned int* strategy, unsigned int items_per_thread) {
+  launch_fixed_kernel<kernel::frontier::walk>(grid, block, 0, bounds, queue, pred_begin, pred_targets, state, strategy,
+                                              items_per_thread);
 }
