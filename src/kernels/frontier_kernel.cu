@@ -3,6 +3,7 @@
 
 #include "common/launch.h"
 #include "common/prefetch.h"
+#include "kernels/queue_append.h"
 
 namespace kernel {
 namespace frontier {
@@ -47,31 +48,6 @@ __device__ __forceinline__ void warm_later_items(unsigned int i, unsigned int ta
   }
 }
 
-// The nodes a thread's walk attracts, appended to the queue a batch at a
-// time: the queue's end is one counter that every thread of every worker
-// adds to, and on the host backend one add per joining node kept that
-// counter's cache line moving between the cores for most of the walk. On a
-// GPU each node goes at once, as before.
-const unsigned int joined_batch = pg_later_threads_run_after ? 32 : 1;
-
-struct JoinedNodes {
-  __device__ JoinedNodes(unsigned int* queue_, unsigned int* end_) : queue(queue_), end(end_) {}
-  unsigned int* queue;
-  unsigned int* end;  // bounds[2]
-  unsigned int held[joined_batch];
-  unsigned int count = 0;
-  __device__ void add(unsigned int u) {
-    held[count++] = u;
-    if (count == joined_batch) flush();
-  }
-  __device__ void flush() {
-    if (count == 0) return;
-    const unsigned int at = atomicAdd(end, count);
-    for (unsigned int k = 0; k < count; ++k) queue[at + k] = held[k];
-    count = 0;
-  }
-};
-
 }  // namespace
 
 __global__ void prepare(const unsigned int* nodes, unsigned int n, const unsigned char* owner,
@@ -113,7 +89,7 @@ __global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned i
   const unsigned long long head = bounds[0];
   const unsigned long long tail = bounds[1];
   const unsigned long long stride = static_cast<unsigned long long>(gridDim.x) * blockDim.x * items_per_thread;
-  JoinedNodes joined(queue, bounds + 2);
+  QueueAppend joined(queue, bounds + 2);
   for (unsigned long long first = head + static_cast<unsigned long long>(thread_index()) * items_per_thread;
        first < tail; first += stride) {
     const unsigned int last = static_cast<unsigned int>(first + items_per_thread < tail ? first + items_per_thread : tail);

@@ -39,8 +39,7 @@ __global__ void seed(const unsigned int* nodes, unsigned int n, const unsigned c
 // decrement to zero). Predecessors are pred_targets[pred_begin[v] ..
 // pred_begin[v + 1]). Each thread takes items_per_thread consecutive
 // frontier entries at a time. Joining nodes are appended after
-// queue[bounds[2]] (atomicAdd), in batches of up to 32 per thread on the
-// host backend and one by one on a GPU.
+// queue[bounds[2]] through QueueAppend (kernels/queue_append.h).
 __global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned int* pred_begin,
                      const unsigned int* pred_targets, unsigned int* state, unsigned int* strategy,
                      unsigned int items_per_thread);

@@ -3,8 +3,8 @@
 #include "arena/gpu_arena.h"
 #include "common/check_cuda.h"
 #include "common/launch.h"
-#include "common/prefetch.h"
 #include "kernels/frontier_kernel.h"
+#include "kernels/queue_append.h"
 #include "recursive/frontier_attractor.h"
 
 namespace {
@@ -17,11 +17,6 @@ const unsigned int max_rounds_per_read = 16;
 // Grid of a round: enough threads for the last frontier seen, within limits
 // (the walk is grid-stride, so any grid covers a frontier that has grown).
 const unsigned int max_walk_blocks = 4096;
-// Frontier entries per thread of the walk. The host backend runs a block's
-// threads one after another, so a thread with a run of entries appends its
-// joining nodes in batches (and its look-ahead stays on the entries that run
-// next); a GPU wants a thread per entry.
-const unsigned int walk_items_per_thread = pg_later_threads_run_after ? 8 : 1;
 
 }  // namespace
 
@@ -51,12 +46,11 @@ uint32_t FrontierAttractor::attract(const DeviceArena& game, const uint32_t* lev
   uint32_t bounds[3] = {0, n_targets, n_targets};
   unsigned int batch = 1;
   while (bounds[0] < bounds[1]) {
-    const uint32_t frontier = bounds[1] - bounds[0];
-    const uint32_t threads = frontier / walk_items_per_thread + (frontier % walk_items_per_thread != 0 ? 1 : 0);
-    const unsigned int blocks = std::min(blocks_for(threads, block_size), max_walk_blocks);
+    const unsigned int blocks =
+        std::min(blocks_for(threads_for_entries(bounds[1] - bounds[0]), block_size), max_walk_blocks);
     for (unsigned int r = 0; r < batch; ++r) {
       launch_frontier_walk(blocks, block_size, bounds_.get(), queue, game.pred.begin, game.pred.targets, state,
-                           game.strategy, walk_items_per_thread);
+                           game.strategy, frontier_entries_per_thread);
       launch_kernel(kernel::frontier::advance, 1, 1, 0, bounds_.get());
       check_last_error("error in the frontier attractor");
     }

@@ -1,5 +1,7 @@
 #include "tangle/frontier_kernels.h"
 
+#include "kernels/queue_append.h"
+
 namespace kernel {
 namespace tangle {
 
@@ -60,25 +62,32 @@ __global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size,
 
 __global__ void attract_frontier(TangleView g, const uint32_t* frontier, uint32_t size, RegionScope r, uint32_t stamp,
                                  uint32_t* next, uint32_t* next_size) {
-  const uint32_t i = thread_index();
-  if (i >= size) return;
-  const uint32_t w = frontier[i];
-  const uint32_t begin = g.pred_begin[w], end = begin + g.pred_count[w];
-  for (uint32_t k = begin; k < end; ++k) {
-    const uint32_t u = g.pred[k];
-    const uint32_t s = g.state[u];
-    if (!attractable(s, r)) continue;
-    if (g.owner[u] == r.player) {
-      if (atomicCAS(&g.state[u], s, stamp) == s) {
-        g.sigma[u] = w;
-        append(u, next, next_size);
+  const uint64_t first = static_cast<uint64_t>(thread_index()) * frontier_entries_per_thread;
+  if (first >= size) return;
+  const uint32_t last = first + frontier_entries_per_thread < size
+                            ? static_cast<uint32_t>(first + frontier_entries_per_thread)
+                            : size;
+  QueueAppend joined(next, next_size);
+  for (uint32_t i = static_cast<uint32_t>(first); i < last; ++i) {
+    const uint32_t w = frontier[i];
+    const uint32_t begin = g.pred_begin[w], end = begin + g.pred_count[w];
+    for (uint32_t k = begin; k < end; ++k) {
+      const uint32_t u = g.pred[k];
+      const uint32_t s = g.state[u];
+      if (!attractable(s, r)) continue;
+      if (g.owner[u] == r.player) {
+        if (atomicCAS(&g.state[u], s, stamp) == s) {
+          g.sigma[u] = w;
+          joined.add(u);
+        }
+      } else if (atomicSub(&g.count[u], 1u) == 1u) {
+        // The last escape: only this thread sees the count reach zero.
+        g.state[u] = stamp;
+        joined.add(u);
       }
-    } else if (atomicSub(&g.count[u], 1u) == 1u) {
-      // The last escape: only this thread sees the count reach zero.
-      g.state[u] = stamp;
-      append(u, next, next_size);
     }
   }
+  joined.flush();
 }
 
 __global__ void seed_bad(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, bool whole_game,
@@ -114,20 +123,27 @@ __global__ void seed_bad(TangleView g, const uint32_t* list, uint32_t size, Regi
 
 __global__ void spread_bad(TangleView g, const uint32_t* frontier, uint32_t size, RegionScope r, uint32_t* next,
                            uint32_t* next_size) {
-  const uint32_t i = thread_index();
-  if (i >= size) return;
-  const uint32_t w = frontier[i];
-  const uint32_t begin = g.pred_begin[w], end = begin + g.pred_count[w];
-  for (uint32_t k = begin; k < end; ++k) {
-    const uint32_t u = g.pred[k];
-    const uint32_t s = g.state[u];
-    if (!in_region(s, r.start) || g.bad[u]) continue;
-    bool spoiled;
-    if (g.owner[u] != r.player) spoiled = true;
-    else if (s == r.start) spoiled = atomicSub(&g.count[u], 1u) == 1u;
-    else spoiled = g.sigma[u] == w;
-    if (spoiled && atomicExch(&g.bad[u], 1u) == 0u) append(u, next, next_size);
+  const uint64_t first = static_cast<uint64_t>(thread_index()) * frontier_entries_per_thread;
+  if (first >= size) return;
+  const uint32_t last = first + frontier_entries_per_thread < size
+                            ? static_cast<uint32_t>(first + frontier_entries_per_thread)
+                            : size;
+  QueueAppend spoiled_nodes(next, next_size);
+  for (uint32_t i = static_cast<uint32_t>(first); i < last; ++i) {
+    const uint32_t w = frontier[i];
+    const uint32_t begin = g.pred_begin[w], end = begin + g.pred_count[w];
+    for (uint32_t k = begin; k < end; ++k) {
+      const uint32_t u = g.pred[k];
+      const uint32_t s = g.state[u];
+      if (!in_region(s, r.start) || g.bad[u]) continue;
+      bool spoiled;
+      if (g.owner[u] != r.player) spoiled = true;
+      else if (s == r.start) spoiled = atomicSub(&g.count[u], 1u) == 1u;
+      else spoiled = g.sigma[u] == w;
+      if (spoiled && atomicExch(&g.bad[u], 1u) == 0u) spoiled_nodes.add(u);
+    }
   }
+  spoiled_nodes.flush();
 }
 
 }  // namespace tangle

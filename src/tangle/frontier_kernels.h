@@ -9,7 +9,9 @@
 // frontier rather than all of H. Counts of successors left (atomicSub) say
 // when the last escape of a node is gone; a node is taken by exactly one
 // thread (atomicCAS or atomicExch), which appends it to the next frontier
-// (atomicAdd on *size). One thread per list or frontier entry.
+// (atomicAdd on *size). One thread per list entry; a frontier pass takes
+// frontier_entries_per_thread entries per thread and appends through
+// QueueAppend (kernels/queue_append.h).
 namespace kernel {
 namespace tangle {
 

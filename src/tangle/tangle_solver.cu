@@ -14,6 +14,7 @@
 #include "common/check_cuda.h"
 #include "common/device_array.h"
 #include "common/launch.h"
+#include "kernels/queue_append.h"
 #include "tangle/attract_kernels.h"
 #include "tangle/bottom_scc_kernels.h"
 #include "tangle/frontier_kernels.h"
@@ -221,7 +222,7 @@ uint32_t TangleSolver::attract(uint32_t* queue, uint32_t seeds, uint32_t limit, 
     check_stop();
     uint32_t* const next = queue + tail;
     clear_cell();
-    launch_kernel(kernel::tangle::attract_frontier, blocks_for(tail - head, block), block, 0, g_,
+    launch_kernel(kernel::tangle::attract_frontier, blocks_for(threads_for_entries(tail - head), block), block, 0, g_,
                   static_cast<const uint32_t*>(queue + head), tail - head, r, stamp, next, cell_.get());
     if (store_.size() != 0) {
       if (claim_.get() == nullptr) {
@@ -257,7 +258,7 @@ uint32_t TangleSolver::close_region(const uint32_t* list, uint32_t size, RegionS
     ++stats.closure_passes;
     check_stop();
     clear_cell();
-    launch_kernel(kernel::tangle::spread_bad, blocks_for(tail - head, block), block, 0, g_,
+    launch_kernel(kernel::tangle::spread_bad, blocks_for(threads_for_entries(tail - head), block), block, 0, g_,
                   static_cast<const uint32_t*>(queue + head), tail - head, r, queue + tail, cell_.get());
     head = tail;
     tail += read_cell();

@@ -78,6 +78,11 @@ TEST_F(TangleSolverTest, SmallCases) {
   // loop at 2 only while 2 is not won by Even; Even wins 0 and 1 only by
   // learning that Odd must stay or go to 3, where Even loops on 6.
   expect_solved(from_rows({{4, 0, 1}, {1, 1, 0, 2}, {3, 1, 2, 3}, {6, 0, 3}}), "escape into a later dominion");
+  // Seventy predecessors of one node, half of them Even's, join its region
+  // from one frontier entry: more than one thread's batch of appended nodes.
+  std::vector<std::vector<uint32_t>> fan{{2, 0, 0}};
+  for (uint32_t v = 1; v <= 70; ++v) fan.push_back({1, v % 2, 0, v});
+  expect_solved(from_rows(fan), "fan into one node");
 }
 
 TEST_F(TangleSolverTest, RandomGamesOfEveryShape) {
