@@ -17,6 +17,19 @@ inline unsigned int threads_for_entries(unsigned int n) {
   return n / frontier_entries_per_thread + (n % frontier_entries_per_thread != 0 ? 1u : 0u);
 }
 
+// The entries [first, last) of a pass over size frontier entries that
+// thread t takes; empty for a thread past the end.
+struct EntryRun {
+  unsigned int first;
+  unsigned int last;
+};
+__device__ inline EntryRun entry_run(unsigned int t, unsigned int size) {
+  const unsigned long long first = static_cast<unsigned long long>(t) * frontier_entries_per_thread;
+  if (first >= size) return EntryRun{size, size};
+  const unsigned long long last = first + frontier_entries_per_thread;
+  return EntryRun{static_cast<unsigned int>(first), last < size ? static_cast<unsigned int>(last) : size};
+}
+
 // The nodes one thread appends to queue[*end ...], held until a batch is full
 // or the thread calls flush().
 class QueueAppend {

@@ -10,6 +10,21 @@ __device__ inline uint32_t thread_index() { return blockIdx.x * blockDim.x + thr
 
 __device__ inline void append(uint32_t v, uint32_t* list, uint32_t* size) { list[atomicAdd(size, 1u)] = v; }
 
+// visit(w, u, out) for every edge u -> w into the thread's run of frontier
+// entries w; out appends to next.
+template <class Visit>
+__device__ void visit_frontier_edges(const TangleView& g, const uint32_t* frontier, uint32_t size, uint32_t* next,
+                                     uint32_t* next_size, const Visit& visit) {
+  const EntryRun run = entry_run(thread_index(), size);
+  QueueAppend out(next, next_size);
+  for (uint32_t i = run.first; i < run.last; ++i) {
+    const uint32_t w = frontier[i];
+    const uint32_t begin = g.pred_begin[w], end = begin + g.pred_count[w];
+    for (uint32_t k = begin; k < end; ++k) visit(w, g.pred[k], out);
+  }
+  out.flush();
+}
+
 __device__ inline bool good(const TangleView& g, uint32_t w, uint32_t start) {
   return in_region(g.state[w], start) && !g.bad[w];
 }
@@ -62,32 +77,20 @@ __global__ void seed_dominion(TangleView g, const uint32_t* list, uint32_t size,
 
 __global__ void attract_frontier(TangleView g, const uint32_t* frontier, uint32_t size, RegionScope r, uint32_t stamp,
                                  uint32_t* next, uint32_t* next_size) {
-  const uint64_t first = static_cast<uint64_t>(thread_index()) * frontier_entries_per_thread;
-  if (first >= size) return;
-  const uint32_t last = first + frontier_entries_per_thread < size
-                            ? static_cast<uint32_t>(first + frontier_entries_per_thread)
-                            : size;
-  QueueAppend joined(next, next_size);
-  for (uint32_t i = static_cast<uint32_t>(first); i < last; ++i) {
-    const uint32_t w = frontier[i];
-    const uint32_t begin = g.pred_begin[w], end = begin + g.pred_count[w];
-    for (uint32_t k = begin; k < end; ++k) {
-      const uint32_t u = g.pred[k];
-      const uint32_t s = g.state[u];
-      if (!attractable(s, r)) continue;
-      if (g.owner[u] == r.player) {
-        if (atomicCAS(&g.state[u], s, stamp) == s) {
-          g.sigma[u] = w;
-          joined.add(u);
-        }
-      } else if (atomicSub(&g.count[u], 1u) == 1u) {
-        // The last escape: only this thread sees the count reach zero.
-        g.state[u] = stamp;
+  visit_frontier_edges(g, frontier, size, next, next_size, [&](uint32_t w, uint32_t u, QueueAppend& joined) {
+    const uint32_t s = g.state[u];
+    if (!attractable(s, r)) return;
+    if (g.owner[u] == r.player) {
+      if (atomicCAS(&g.state[u], s, stamp) == s) {
+        g.sigma[u] = w;
         joined.add(u);
       }
+    } else if (atomicSub(&g.count[u], 1u) == 1u) {
+      // The last escape: only this thread sees the count reach zero.
+      g.state[u] = stamp;
+      joined.add(u);
     }
-  }
-  joined.flush();
+  });
 }
 
 __global__ void seed_bad(TangleView g, const uint32_t* list, uint32_t size, RegionScope r, bool whole_game,
@@ -123,27 +126,15 @@ __global__ void seed_bad(TangleView g, const uint32_t* list, uint32_t size, Regi
 
 __global__ void spread_bad(TangleView g, const uint32_t* frontier, uint32_t size, RegionScope r, uint32_t* next,
                            uint32_t* next_size) {
-  const uint64_t first = static_cast<uint64_t>(thread_index()) * frontier_entries_per_thread;
-  if (first >= size) return;
-  const uint32_t last = first + frontier_entries_per_thread < size
-                            ? static_cast<uint32_t>(first + frontier_entries_per_thread)
-                            : size;
-  QueueAppend spoiled_nodes(next, next_size);
-  for (uint32_t i = static_cast<uint32_t>(first); i < last; ++i) {
-    const uint32_t w = frontier[i];
-    const uint32_t begin = g.pred_begin[w], end = begin + g.pred_count[w];
-    for (uint32_t k = begin; k < end; ++k) {
-      const uint32_t u = g.pred[k];
-      const uint32_t s = g.state[u];
-      if (!in_region(s, r.start) || g.bad[u]) continue;
-      bool spoiled;
-      if (g.owner[u] != r.player) spoiled = true;
-      else if (s == r.start) spoiled = atomicSub(&g.count[u], 1u) == 1u;
-      else spoiled = g.sigma[u] == w;
-      if (spoiled && atomicExch(&g.bad[u], 1u) == 0u) spoiled_nodes.add(u);
-    }
-  }
-  spoiled_nodes.flush();
+  visit_frontier_edges(g, frontier, size, next, next_size, [&](uint32_t w, uint32_t u, QueueAppend& spoiled_nodes) {
+    const uint32_t s = g.state[u];
+    if (!in_region(s, r.start) || g.bad[u]) return;
+    bool spoiled;
+    if (g.owner[u] != r.player) spoiled = true;
+    else if (s == r.start) spoiled = atomicSub(&g.count[u], 1u) == 1u;
+    else spoiled = g.sigma[u] == w;
+    if (spoiled && atomicExch(&g.bad[u], 1u) == 0u) spoiled_nodes.add(u);
+  });
 }
 
 }  // namespace tangle
