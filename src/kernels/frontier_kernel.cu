@@ -84,15 +84,14 @@ __global__ void seed(const unsigned int* nodes, unsigned int n, const unsigned c
 }
 
 __global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned int* pred_begin,
-                     const unsigned int* pred_targets, unsigned int* state, unsigned int* strategy,
-                     unsigned int items_per_thread) {
+                     const unsigned int* pred_targets, unsigned int* state, unsigned int* strategy) {
   const unsigned long long head = bounds[0];
   const unsigned long long tail = bounds[1];
-  const unsigned long long stride = static_cast<unsigned long long>(gridDim.x) * blockDim.x * items_per_thread;
+  const unsigned long long run = frontier_entries_per_thread;
+  const unsigned long long stride = static_cast<unsigned long long>(gridDim.x) * blockDim.x * run;
   QueueAppend joined(queue, bounds + 2);
-  for (unsigned long long first = head + static_cast<unsigned long long>(thread_index()) * items_per_thread;
-       first < tail; first += stride) {
-    const unsigned int last = static_cast<unsigned int>(first + items_per_thread < tail ? first + items_per_thread : tail);
+  for (unsigned long long first = head + thread_index() * run; first < tail; first += stride) {
+    const unsigned int last = static_cast<unsigned int>(first + run < tail ? first + run : tail);
     for (unsigned int i = static_cast<unsigned int>(first); i < last; ++i) {
       warm_later_items(i, static_cast<unsigned int>(tail), queue, pred_begin, pred_targets, state);
       const unsigned int v = queue[i];
@@ -184,7 +183,6 @@ void launch_frontier_split_level(unsigned int grid, unsigned int block, const un
 
 void launch_frontier_walk(unsigned int grid, unsigned int block, unsigned int* bounds, unsigned int* queue,
                           const unsigned int* pred_begin, const unsigned int* pred_targets, unsigned int* state,
-                          unsigned int* strategy, unsigned int items_per_thread) {
-  launch_fixed_kernel<kernel::frontier::walk>(grid, block, 0, bounds, queue, pred_begin, pred_targets, state, strategy,
-                                              items_per_thread);
+                          unsigned int* strategy) {
+  launch_fixed_kernel<kernel::frontier::walk>(grid, block, 0, bounds, queue, pred_begin, pred_targets, state, strategy);
 }

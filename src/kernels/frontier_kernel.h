@@ -37,12 +37,11 @@ __global__ void seed(const unsigned int* nodes, unsigned int n, const unsigned c
 // the first such edge (compare-and-swap, and it plays to v), a node of the
 // opponent when its last successor inside the sub-game has joined (atomic
 // decrement to zero). Predecessors are pred_targets[pred_begin[v] ..
-// pred_begin[v + 1]). Each thread takes items_per_thread consecutive
-// frontier entries at a time. Joining nodes are appended after
-// queue[bounds[2]] through QueueAppend (kernels/queue_append.h).
+// pred_begin[v + 1]). Each thread takes frontier_entries_per_thread
+// consecutive entries at a time, and joining nodes are appended after
+// queue[bounds[2]] (both in kernels/queue_append.h).
 __global__ void walk(unsigned int* bounds, unsigned int* queue, const unsigned int* pred_begin,
-                     const unsigned int* pred_targets, unsigned int* state, unsigned int* strategy,
-                     unsigned int items_per_thread);
+                     const unsigned int* pred_targets, unsigned int* state, unsigned int* strategy);
 
 // One thread: the targets queue[0 .. n_targets) are the first frontier.
 __global__ void start(unsigned int* bounds, unsigned int n_targets);
@@ -87,4 +86,4 @@ void launch_frontier_split_level(unsigned int grid, unsigned int block, const un
                                  unsigned int* state, unsigned int sub_level, unsigned int* level);
 void launch_frontier_walk(unsigned int grid, unsigned int block, unsigned int* bounds, unsigned int* queue,
                           const unsigned int* pred_begin, const unsigned int* pred_targets, unsigned int* state,
-                          unsigned int* strategy, unsigned int items_per_thread);
+                          unsigned int* strategy);

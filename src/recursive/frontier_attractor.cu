@@ -50,7 +50,7 @@ uint32_t FrontierAttractor::attract(const DeviceArena& game, const uint32_t* lev
         std::min(blocks_for(threads_for_entries(bounds[1] - bounds[0]), block_size), max_walk_blocks);
     for (unsigned int r = 0; r < batch; ++r) {
       launch_frontier_walk(blocks, block_size, bounds_.get(), queue, game.pred.begin, game.pred.targets, state,
-                           game.strategy, frontier_entries_per_thread);
+                           game.strategy);
       launch_kernel(kernel::frontier::advance, 1, 1, 0, bounds_.get());
       check_last_error("error in the frontier attractor");
     }
