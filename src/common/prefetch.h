@@ -5,11 +5,10 @@
 // GPU those threads run side by side and the hint does nothing.
 #include "common/platform.h"
 
+// A kernel can skip the reads that only find the addresses to hint where
+// pg_later_threads_run_after (common/platform.h) is false.
 #if defined(PG_CUDA_BACKEND)
-// Lets a kernel skip the reads that only find the addresses to hint.
-constexpr bool pg_later_threads_run_after = false;
 __device__ inline void prefetch_for_later_thread(const void*) {}
 #else
-constexpr bool pg_later_threads_run_after = true;
 inline void prefetch_for_later_thread(const void* address) { __builtin_prefetch(address); }
 #endif

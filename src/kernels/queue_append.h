@@ -5,7 +5,7 @@
 // most of a pass. There a thread takes a run of consecutive frontier entries
 // and appends what it found in batches; a GPU keeps a thread per entry and
 // appends each node at once.
-#include "common/prefetch.h"
+#include "common/platform.h"
 
 // Frontier entries per thread of a pass (the host backend runs a block's
 // threads one after another, so a thread's look-ahead hints still land on
