@@ -166,16 +166,19 @@ unsigned int SpmSchedule::passes() const {
 uint32_t SpmSchedule::budget() const {
   const bool lone = lone_climb_[turn()];
   const uint64_t growing = (one_sided_ ? 64ull : 256ull) << (2 * std::min(growth(), 6u));
-  const uint64_t most = lone ? growing : std::min<uint64_t>(growing, 256u);
+  const uint64_t cut = std::max(cuts_[turn()], 1u);
+  const uint64_t shared = std::max<uint64_t>(256u, n_nodes_ / (4 * cut));
+  const uint64_t most = lone ? growing : std::min(growing, shared);
   return most < chain_budget ? static_cast<uint32_t>(most) : chain_budget;
 }
 
 void SpmSchedule::next(uint32_t report, uint32_t work) {
   const unsigned int t = turn();
   capped_[t] = (report & kernel::work_capped) != 0;
+  cuts_[t] = report >> kernel::budget_cut_shift;
   work_[t] += work;
   const bool held_back = capped_[1 - t] && work_[t] > 4 * work_[1 - t];
-  lone_climb_[t] = (report >> kernel::budget_cut_shift) <= lone_climb_chains && !capped_[t] && !held_back;
+  lone_climb_[t] = cuts_[t] <= lone_climb_chains && !capped_[t] && !held_back;
   ++batch_;
 }
 

@@ -119,14 +119,19 @@ void set_spm_chain_budget(uint32_t lifts);
 // the pass report (which covers a batch's last pass only), the chain budget
 // of their passes and the class of measures their chains follow.
 //
-// Chains run at most 256 lifts (the one-sided measure starts at 64), and a
-// class's budget grows fourfold per batch of that class, up to the full
-// budget, only while at most lone_climb_chains chains of the class's last
-// batch ran out of budget: a measure climbing alone through millions of
-// values, which would otherwise take as many passes over all nodes. With
-// many chains cut short, longer chains only raise the same nodes more often
-// by small steps: on a sparse game of 1000 nodes and 20 colours, 4096-lift
-// chains made twelve times the raises of a work queue. The two classes of
+// A class's budget grows fourfold per batch of that class (the one-sided
+// measure starts at 64 lifts, the two-sided at 256), up to the full budget
+// while at most lone_climb_chains chains of the class's last batch ran out
+// of budget: a measure climbing alone through millions of values, which
+// would otherwise take as many passes over all nodes. With more chains cut
+// short it stops at 256 lifts, or at a quarter of a pass's n lifts shared
+// among the chains cut, where that is more. Longer chains there only raise
+// the same nodes more often by small steps: on a sparse game of 1000 nodes
+// and 20 colours, 4096-lift chains made twelve times the raises of a work
+// queue. But a few chains cut on a large game are a few climbs that each
+// need a whole pass per 256 steps: on sparse games of 10000 nodes and 5
+// colours, three cut chains per batch held the two-sided loop for 60 passes,
+// which it ends in 20 with them longer. The two classes of
 // the two-sided measure take turns, starting with the one-sided measure's
 // class, each with its own budget: the loop ends when either class is
 // stable, and the raises of the class a batch does not follow reach their
@@ -148,7 +153,7 @@ void set_spm_chain_budget(uint32_t lifts);
 // game whose other class ended the loop after 400 thousand.
 class SpmSchedule {
  public:
-  explicit SpmSchedule(bool one_sided) : one_sided_(one_sided) {}
+  SpmSchedule(bool one_sided, uint32_t n_nodes) : one_sided_(one_sided), n_nodes_(n_nodes) {}
   unsigned int passes() const;
   uint32_t budget() const;
   unsigned int follow() const;  // a kernel::PassReport class bit, 0 for both
@@ -163,10 +168,12 @@ class SpmSchedule {
   unsigned int growth() const { return one_sided_ ? batch_ : batch_ / 2; }
   unsigned int turn() const { return one_sided_ ? 0u : batch_ % 2; }  // the class a batch follows
   bool one_sided_;
+  uint32_t n_nodes_;
   unsigned int batch_ = 0;
   bool lone_climb_[2] = {false, false};  // per class: its last batch cut at most lone_climb_chains chains
   bool capped_[2] = {false, false};      // per class: its last batch reached its work cap
   uint64_t work_[2] = {0, 0};            // per class: chained lifts of its batches so far
+  uint32_t cuts_[2] = {0, 0};            // per class: chains its last batch cut short
 };
 
 // The start of a batch: its passes take the schedule's budget, class and

@@ -13,7 +13,7 @@ void spm_node_loop(DeviceMemoryPtr& memory, const ParityGame& game, const cudaDe
   kernel::PassArgs pass = spm_pass_args(memory, kernel::every_node, nullptr, n, nullptr);
   // Extra passes after the fixed point change nothing: several run between
   // two reads of the pass report.
-  SpmSchedule schedule(variant.one_sided);
+  SpmSchedule schedule(variant.one_sided, n);
   uint32_t passes_run = 0;
   for (;;) {
     start_spm_batch(memory, launch, schedule, n, pass);

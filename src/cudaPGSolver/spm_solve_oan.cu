@@ -16,7 +16,7 @@ void spm_active_nodes_loop(DeviceMemoryPtr& memory, const ParityGame& game, cons
   uint32_t count = n;
   uint32_t since_compaction = 0;
   unsigned int grid = blocks_for(count, launch.block_size);
-  SpmSchedule schedule(variant.one_sided);
+  SpmSchedule schedule(variant.one_sided, n);
   uint32_t passes_run = 0;
   kernel::PassArgs pass = spm_pass_args(memory, kernel::listed_nodes, memory.work_list, count, nullptr);
   for (;;) {

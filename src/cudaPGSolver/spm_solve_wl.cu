@@ -18,7 +18,7 @@ void spm_work_list_loop(DeviceMemoryPtr& memory, const ParityGame& game, const c
              "error while clearing the work list flags");
   const kernel::LiftArgs args = spm_lift_args(memory, n, launch);
   bool first = true;
-  SpmSchedule schedule(variant.one_sided);
+  SpmSchedule schedule(variant.one_sided, n);
   uint32_t passes_run = 0;
   kernel::PassArgs pass = spm_pass_args(memory, kernel::every_node, nullptr, n, memory.work_list_permutation);
   for (;;) {
