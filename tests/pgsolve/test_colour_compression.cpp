@@ -29,15 +29,19 @@ TEST(ColourCompression, KeepsOrderAndParityAndMergesRunsOfOneParity) {
 }
 
 TEST(ColourCompression, RefusesMoreColoursThanTheDeviceHolds) {
-  std::vector<uint32_t> colours;
-  for (uint32_t c = 0; c < max_compressed_colours; ++c) colours.push_back(3 * c);  // alternating parity
-  EXPECT_EQ(compress_colours(colours).back(), max_compressed_colours - 1);
-  colours.push_back(3 * max_compressed_colours);
-  try {
-    compress_colours(colours);
-    FAIL() << "not refused";
-  } catch (const std::string& message) {
-    EXPECT_EQ(message, "the game needs 32769 colours after compression, more than the 32768 the solvers hold");
+  // Colours spread wide (sorted) and colours below the node count (looked up
+  // in a table by colour), each alternating in parity.
+  for (uint32_t stride : {3u, 1u}) {
+    std::vector<uint32_t> colours;
+    for (uint32_t c = 0; c < max_compressed_colours; ++c) colours.push_back(stride * c);
+    EXPECT_EQ(compress_colours(colours).back(), max_compressed_colours - 1) << stride;
+    colours.push_back(stride * max_compressed_colours);
+    try {
+      compress_colours(colours);
+      ADD_FAILURE() << "not refused, stride " << stride;
+    } catch (const std::string& message) {
+      EXPECT_EQ(message, "the game needs 32769 colours after compression, more than the 32768 the solvers hold");
+    }
   }
 }
 
