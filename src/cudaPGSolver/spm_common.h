@@ -130,7 +130,7 @@ void set_spm_chain_budget(uint32_t lifts);
 // and 20 colours, 4096-lift chains made twelve times the raises of a work
 // queue. But a few chains cut on a large game are a few climbs that each
 // need a whole pass per 256 steps: on sparse games of 10000 nodes and 5
-// colours, three cut chains per batch held the two-sided loop for 60 passes,
+// colours, three cut chains per batch held the two-sided loop for 67 passes,
 // which it ends in 20 with them longer. The two classes of
 // the two-sided measure take turns, starting with the one-sided measure's
 // class, each with its own budget: the loop ends when either class is
