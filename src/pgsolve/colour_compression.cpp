@@ -10,8 +10,9 @@ namespace {
 // generators and the competitions have colours below the node count.
 const uint32_t table_colours = 1u << 16;
 
-// The compressed colour of each distinct colour, from the distinct colours in
-// increasing order (visit(each) calls back with each of them in turn).
+// Numbers the runs of one parity: visit(number) calls number(colour) for
+// every distinct colour in increasing order and keeps what it returns, the
+// colour that one becomes. Returns the last number given.
 template <class Visit>
 uint32_t number_runs(uint32_t first, Visit visit) {
   uint32_t next = first % 2;
