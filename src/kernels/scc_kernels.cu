@@ -282,6 +282,82 @@ __global__ void update_scc_id(uint32_t* scc_id, const uint32_t* new_ids, uint32_
   scc_id[i] = (w & ~scc_word::id_mask) | new_ids[w & scc_word::id_mask];
 }
 
+namespace {
+
+const uint32_t unvisited = 0xFFFFFFFFu;
+
+// Tarjan's SCC: its members lie on the node stack from the root up. They
+// take the final word, then the SCC's rank from the SCCs its edges leave to,
+// which are all finished.
+__device__ void finish_scc(uint32_t root, uint32_t* scc_id, uint32_t* scc_rank, const uint32_t* node_stack,
+                           uint32_t first, uint32_t end, const uint32_t* succ_begin, const uint32_t* succ_array,
+                           const uint32_t* n_succ) {
+  uint32_t word = scc_word::done | root;
+  if (end - first == 1) {
+    word = root | scc_word::trivial;
+    for (uint32_t j = succ_begin[root], last = j + n_succ[root]; j < last; ++j)
+      if (succ_array[j] == root) word = root | scc_word::trivial_loop;
+  }
+  for (uint32_t k = first; k < end; ++k) scc_id[node_stack[k]] = word;
+  uint32_t rank = 0;
+  for (uint32_t k = first; k < end; ++k) {
+    const uint32_t u = node_stack[k];
+    for (uint32_t j = succ_begin[u], last = j + n_succ[u]; j < last; ++j) {
+      const uint32_t w = succ_array[j];
+      if (scc_id[w] != word && scc_rank[w] + 1 > rank) rank = scc_rank[w] + 1;
+    }
+  }
+  for (uint32_t k = first; k < end; ++k) scc_rank[node_stack[k]] = rank;
+}
+
+}  // namespace
+
+__global__ void decompose_in_one_thread(uint32_t* scc_id, uint32_t* scc_rank, uint32_t* scratch,
+                                        const uint32_t* succ_begin, const uint32_t* succ_array,
+                                        const uint32_t* n_succ, uint32_t n) {
+  if (blockIdx.x != 0 || threadIdx.x != 0) return;
+  uint32_t* const order = scratch;               // when the search entered the node
+  uint32_t* const low = scratch + n;             // the earliest entry it reaches on the stack
+  uint32_t* const next_edge = scratch + 2 * n;   // its successor the search takes next
+  uint32_t* const node_stack = scratch + 3 * n;  // entered, SCC not finished
+  uint32_t* const path = scratch + 4 * n;        // the search's own stack
+  for (uint32_t v = 0; v < n; ++v) {
+    order[v] = unvisited;
+    scc_id[v] = unvisited;  // no SCC yet: entered and unfinished means on the node stack
+  }
+  uint32_t entered = 0, stacked = 0, depth = 0;
+  const auto enter = [&](uint32_t v) {
+    order[v] = low[v] = entered++;
+    next_edge[v] = succ_begin[v];
+    node_stack[stacked++] = v;
+    path[depth++] = v;
+  };
+  for (uint32_t start = 0; start < n; ++start) {
+    if (order[start] != unvisited) continue;
+    enter(start);
+    while (depth > 0) {
+      const uint32_t v = path[depth - 1];
+      if (next_edge[v] < succ_begin[v] + n_succ[v]) {
+        const uint32_t w = succ_array[next_edge[v]++];
+        if (order[w] == unvisited) {
+          enter(w);
+        } else if (scc_id[w] == unvisited && order[w] < low[v]) {
+          low[v] = order[w];
+        }
+        continue;
+      }
+      --depth;
+      if (depth > 0 && low[v] < low[path[depth - 1]]) low[path[depth - 1]] = low[v];
+      if (low[v] != order[v]) continue;
+      uint32_t first = stacked;
+      while (node_stack[first - 1] != v) --first;
+      --first;
+      finish_scc(v, scc_id, scc_rank, node_stack, first, stacked, succ_begin, succ_array, n_succ);
+      stacked = first;
+    }
+  }
+}
+
 }  // namespace scc
 }  // namespace kernel
 

@@ -89,6 +89,15 @@ __global__ void get_non_trivial_sccs_first_step(const uint32_t* scc_id, uint32_t
 // Renames the id fields through a table and keeps the marks.
 __global__ void update_scc_id(uint32_t* scc_id, const uint32_t* new_ids, uint32_t n);
 
+// The whole decomposition of a small graph by one thread (launch 1 x 1):
+// Tarjan's algorithm, which finishes each SCC after every SCC it reaches, so
+// that its rank follows from theirs at once. Writes the final words (the
+// representative of a non-trivial SCC is the node its search entered it by)
+// and every node's rank. scratch holds 5 * n words.
+__global__ void decompose_in_one_thread(uint32_t* scc_id, uint32_t* scc_rank, uint32_t* scratch,
+                                        const uint32_t* succ_begin, const uint32_t* succ_array,
+                                        const uint32_t* n_succ, uint32_t n);
+
 }  // namespace scc
 }  // namespace kernel
 

@@ -33,6 +33,11 @@ void check_scc_word_capacity(uint32_t n_nodes);
 void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& graph);
 void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const cudaGpuArena& arena);
 
+// Graphs of up to this many nodes are decomposed by one thread
+// (kernel::scc::decompose_in_one_thread), larger ones by the parallel passes.
+const uint32_t default_one_thread_scc_nodes = 256;
+void set_one_thread_scc_nodes(uint32_t nodes);
+
 // Normalises an uploaded arena (predecessors on the device) for the range
 // solver: SCCs (scc_id and scc_rank re-created for n entries), predecessors
 // dropped from the device, nodes sorted by SCC rank when sort is set, colours

@@ -15,7 +15,14 @@ namespace {
 
 typedef void (*UpdateWithFlag)(uint32_t*, const uint32_t*, uint32_t, bool*);
 
+// Up to this many nodes one thread decomposes the graph: a small game's
+// passes cost more in launches and flag reads than in work (on the host
+// backend 15 of a 100-node range solve's 33 us went to them).
+uint32_t one_thread_limit = default_one_thread_scc_nodes;
+
 }  // namespace
+
+void set_one_thread_scc_nodes(uint32_t nodes) { one_thread_limit = nodes; }
 
 void check_scc_word_capacity(uint32_t n_nodes) {
   if (n_nodes > scc_word::max_nodes)
@@ -32,6 +39,14 @@ void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) 
   const uint32_t n = g.n_nodes;
   const LaunchShape shape = shape_for(n);
   const unsigned int grid = shape.grid, block = shape.block;
+
+  if (n <= one_thread_limit) {
+    ScopedDeviceArray<uint32_t> scratch(5u * static_cast<std::size_t>(n));
+    launch_kernel(kernel::scc::decompose_in_one_thread, 1, 1, 0, scc_id, scc_rank, scratch.get(), g.succ_begin,
+                  g.succ_array, g.n_succ, n);
+    check_cuda(cudaGetLastError(), "determine_sccs: the decomposition in one thread could not be launched: ");
+    return;
+  }
 
   // Everything of the decomposition is allocated here, once: no pass allocates.
   ScopedDeviceArray<uint32_t> votes(3u * static_cast<std::size_t>(n));

@@ -86,8 +86,13 @@ class Scc : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(hostrt::live_allocations(), 0u) << "device memory leaked";
     hostrt::reset();
+    preprocess::set_one_thread_scc_nodes(preprocess::default_one_thread_scc_nodes);
   }
 };
+
+// Node limits of the decomposition in one thread: none (the parallel passes
+// take every graph) and above every graph of the tests that use them.
+const uint32_t one_thread_limits[] = {0, 1000};
 
 TEST_F(Scc, NodesWithoutSuccessorsOrPredecessorsAreTrivialBeforeAnyPass) {
   // 0 -> 1 -> 2 (no successors); 3 has no predecessors.
@@ -150,28 +155,37 @@ TEST_F(Scc, SingletonOnAPathThroughItsPartitionIsTrivial) {
 }
 
 TEST_F(Scc, AgreesWithTarjanOnRandomGames) {
-  for (uint64_t seed = 1; seed <= 120; ++seed) {
-    RandomGameParams p;
-    p.seed = seed;
-    p.n_nodes = 1 + static_cast<uint32_t>(seed * 7 % 300);
-    p.max_out = 1 + static_cast<uint32_t>(seed % 3);
-    p.self_loop_probability = (seed % 4) * 0.1;
-    const TestGame g = random_game(p);
-    EXPECT_EQ(compare_with_host(g.succ, device_sccs(g.succ)), "") << describe(p);
+  for (uint32_t limit : one_thread_limits) {
+    preprocess::set_one_thread_scc_nodes(limit);
+    for (uint64_t seed = 1; seed <= 120; ++seed) {
+      RandomGameParams p;
+      p.seed = seed;
+      p.n_nodes = 1 + static_cast<uint32_t>(seed * 7 % 300);
+      p.max_out = 1 + static_cast<uint32_t>(seed % 3);
+      p.self_loop_probability = (seed % 4) * 0.1;
+      const TestGame g = random_game(p);
+      EXPECT_EQ(compare_with_host(g.succ, device_sccs(g.succ)), "") << describe(p) << ", limit " << limit;
+    }
   }
 }
 
 TEST_F(Scc, AgreesWithTarjanOnSparseGraphs) {
-  for (uint64_t seed = 1; seed <= 80; ++seed) {
-    const Lists succ = sparse_graph(2 + static_cast<uint32_t>(seed * 13 % 400), 1 + seed % 3, 0.2, seed);
-    EXPECT_EQ(compare_with_host(succ, device_sccs(succ)), "") << "seed " << seed;
+  for (uint32_t limit : one_thread_limits) {
+    preprocess::set_one_thread_scc_nodes(limit);
+    for (uint64_t seed = 1; seed <= 80; ++seed) {
+      const Lists succ = sparse_graph(2 + static_cast<uint32_t>(seed * 13 % 400), 1 + seed % 3, 0.2, seed);
+      EXPECT_EQ(compare_with_host(succ, device_sccs(succ)), "") << "seed " << seed << ", limit " << limit;
+    }
   }
 }
 
 TEST_F(Scc, AgreesWithTarjanOnManySccs) {
-  for (uint64_t seed = 1; seed <= 12; ++seed) {
-    const Lists succ = block_game(50 + static_cast<uint32_t>(seed * 17 % 200), 1 + seed % 6, 3, seed).succ;
-    EXPECT_EQ(compare_with_host(succ, device_sccs(succ)), "") << "seed " << seed;
+  for (uint32_t limit : one_thread_limits) {
+    preprocess::set_one_thread_scc_nodes(limit);
+    for (uint64_t seed = 1; seed <= 12; ++seed) {
+      const Lists succ = block_game(50 + static_cast<uint32_t>(seed * 17 % 200), 1 + seed % 6, 3, seed).succ;
+      EXPECT_EQ(compare_with_host(succ, device_sccs(succ)), "") << "seed " << seed << ", limit " << limit;
+    }
   }
 }
 
@@ -234,21 +248,26 @@ namespace {
 
 // A fault in any pass stops the decomposition with a message naming its loop,
 // instead of ending the loop as if it had converged. One cycle of three
-// nodes: nothing to trim (one pass, one read), then the propagation.
+// nodes: nothing to trim (one pass, one read), then the propagation; or the
+// one launch of the decomposition in one thread.
 TEST_F(Scc, AFailingFlagReadOrLaunchNamesTheLoop) {
   struct Case {
+    uint32_t one_thread_limit;
     bool copy;     // fail a copy, else a launch
     std::size_t k;  // which one, counted from the start of determine_sccs
     const char* message;
   };
   const Case cases[] = {
-      {true, 1, "determine_sccs: trimming: reading the change flag failed: unspecified launch failure"},
-      {true, 2, "determine_sccs: pivot propagation: reading the change flag failed: unspecified launch failure"},
-      {false, 3, "determine_sccs: trimming: a pass could not be launched: unspecified launch failure"},
-      {false, 4, "determine_sccs: pivot propagation: a pass could not be launched: unspecified launch failure"},
+      {0, true, 1, "determine_sccs: trimming: reading the change flag failed: unspecified launch failure"},
+      {0, true, 2, "determine_sccs: pivot propagation: reading the change flag failed: unspecified launch failure"},
+      {0, false, 3, "determine_sccs: trimming: a pass could not be launched: unspecified launch failure"},
+      {0, false, 4, "determine_sccs: pivot propagation: a pass could not be launched: unspecified launch failure"},
+      {3, false, 1,
+       "determine_sccs: the decomposition in one thread could not be launched: unspecified launch failure"},
   };
   for (const Case& c : cases) {
     hostrt::reset();
+    preprocess::set_one_thread_scc_nodes(c.one_thread_limit);
     DeviceTestGraph graph(Lists{{1}, {2}, {0}});
     ScopedDeviceArray<uint32_t> scc_id(3), scc_rank(3);
     const std::size_t live = hostrt::live_allocations();
