@@ -230,15 +230,19 @@ TEST_F(Scc, RefusesNodeIndicesBeyondTheWordsIdField) {
   EXPECT_EQ(hostrt::allocation_count(), before);
 }
 
+// The votes of the passes, or the scratch of the one thread.
 TEST_F(Scc, FailedAllocationOfTheVotesIsReportedAndLeaksNothing) {
   DeviceTestGraph graph(Lists{{1}, {0}});
   ScopedDeviceArray<uint32_t> scc_id(2), scc_rank(2);
-  hostrt::fail_allocation(hostrt::allocation_count() + 1);
-  try {
-    preprocess::determine_sccs(scc_id.get(), scc_rank.get(), graph.view());
-    FAIL() << "nothing thrown";
-  } catch (const std::string& s) {
-    EXPECT_EQ(s, "alloc_array<>: Error allocating memory on the device.\nout of memory");
+  for (uint32_t limit : one_thread_limits) {
+    preprocess::set_one_thread_scc_nodes(limit);
+    hostrt::fail_allocation(hostrt::allocation_count() + 1);
+    try {
+      preprocess::determine_sccs(scc_id.get(), scc_rank.get(), graph.view());
+      ADD_FAILURE() << "nothing thrown, limit " << limit;
+    } catch (const std::string& s) {
+      EXPECT_EQ(s, "alloc_array<>: Error allocating memory on the device.\nout of memory") << limit;
+    }
   }
 }
 
