@@ -37,9 +37,6 @@ void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) 
     throw std::string("preprocess: determine_sccs requires the predecessors to be loaded onto the device.\n");
   check_scc_word_capacity(g.n_nodes);
   const uint32_t n = g.n_nodes;
-  const LaunchShape shape = shape_for(n);
-  const unsigned int grid = shape.grid, block = shape.block;
-
   if (n <= one_thread_limit) {
     ScopedDeviceArray<uint32_t> scratch(5u * static_cast<std::size_t>(n));
     launch_kernel(kernel::scc::decompose_in_one_thread, 1, 1, 0, scc_id, scc_rank, scratch.get(), g.succ_begin,
@@ -47,6 +44,8 @@ void determine_sccs(uint32_t* scc_id, uint32_t* scc_rank, const DeviceGraph& g) 
     check_cuda(cudaGetLastError(), "determine_sccs: the decomposition in one thread could not be launched: ");
     return;
   }
+  const LaunchShape shape = shape_for(n);
+  const unsigned int grid = shape.grid, block = shape.block;
 
   // Everything of the decomposition is allocated here, once: no pass allocates.
   ScopedDeviceArray<uint32_t> votes(3u * static_cast<std::size_t>(n));
